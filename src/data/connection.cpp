@@ -1,0 +1,127 @@
+#include "data/connection.h"
+
+#include <sqlcipher/sqlite3.h>
+#include <QFileInfo>
+#include "data/db_error.h"
+#include "data/decimal_sum.h"
+
+Connection::Connection(QString name) : m_name(std::move(name)) {}
+
+Connection::~Connection() { close(); }
+
+void Connection::open(const QString &path, const QByteArray &key, bool create)
+{
+    close();
+    m_path = path;
+    const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+    sqlite3 *db = nullptr;
+    const QByteArray file = path.toUtf8();
+    int rc = sqlite3_open_v2(file.constData(), &db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString text = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
+        sqlite3_close(db);
+        throw DbError(text);
+    }
+    m_db = db;
+    // The key goes in as bytes, so quotes and non-ASCII characters need no escaping.
+    rc = sqlite3_key(m_db, key.constData(), key.size());
+    if (rc != SQLITE_OK)
+        fail();
+    sqlite3_extended_result_codes(m_db, 1);
+    try {
+        // Reading the schema proves the key (a wrong one reads as "not a database").
+        exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+        // A page cache that holds the file, so queries do not decrypt pages again.
+        exec(QStringLiteral("PRAGMA cache_size = -%1").arg(cacheKiB()));
+        exec(QStringLiteral("PRAGMA temp_store = MEMORY"));
+    } catch (...) {
+        close();
+        throw;
+    }
+    registerDecimalSum(m_db);
+}
+
+int Connection::cacheKiB() const
+{
+    // Room for the file as it is plus growth, capped so a huge file cannot eat memory.
+    const qint64 size = QFileInfo(m_path).size();
+    const qint64 kib = size / 1024 * 5 / 4 + 16 * 1024;
+    return int(qMin<qint64>(kib, 512 * 1024));
+}
+
+void Connection::close()
+{
+    if (m_db) {
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+    }
+}
+
+void Connection::fail(const QString &context) const
+{
+    QString text = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("database not open");
+    if (!context.isEmpty())
+        text = context + QStringLiteral(": ") + text;
+    throw DbError(text);
+}
+
+sqlite3_stmt *Connection::prepare(const QString &sql, const Params &params) const
+{
+    if (!m_db)
+        throw DbError(QStringLiteral("database not open"));
+    const QByteArray text = sql.toUtf8();
+    sqlite3_stmt *st = nullptr;
+    if (sqlite3_prepare_v2(m_db, text.constData(), text.size(), &st, nullptr) != SQLITE_OK)
+        fail();
+    if (!st)
+        throw DbError(QStringLiteral("empty statement"));
+    for (const auto &p : params) {
+        const QByteArray name = p.first.toUtf8();
+        const int idx = sqlite3_bind_parameter_index(st, name.constData());
+        if (idx == 0)
+            continue;  // a parameter the statement does not use
+        int rc;
+        if (p.second.isNull()) {
+            rc = sqlite3_bind_null(st, idx);
+        } else {
+            const QByteArray v = p.second.toUtf8();
+            rc = sqlite3_bind_text(st, idx, v.constData(), v.size(), SQLITE_TRANSIENT);
+        }
+        if (rc != SQLITE_OK) {
+            sqlite3_finalize(st);
+            fail();
+        }
+    }
+    return st;
+}
+
+void Connection::exec(const QString &sql, const Params &params)
+{
+    sqlite3_stmt *st = prepare(sql, params);
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+    }
+    sqlite3_finalize(st);
+    if (rc != SQLITE_DONE)
+        fail();
+}
+
+qint64 Connection::lastInsertId() const { return m_db ? sqlite3_last_insert_rowid(m_db) : 0; }
+int Connection::changes() const { return m_db ? sqlite3_changes(m_db) : 0; }
+
+Connection::Transaction::Transaction(Connection &c) : m_c(c)
+{
+    m_c.exec(QStringLiteral("BEGIN IMMEDIATE"));
+}
+
+Connection::Transaction::~Transaction()
+{
+    if (!m_done && m_c.handle())
+        sqlite3_exec(m_c.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void Connection::Transaction::commit()
+{
+    m_c.exec(QStringLiteral("COMMIT"));
+    m_done = true;
+}

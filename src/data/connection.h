@@ -1,0 +1,59 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+#include <QList>
+#include <QPair>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// Named text parameters (":a" -> value). A null QString binds SQL NULL.
+using Params = QList<QPair<QString, QString>>;
+
+// One encrypted database file, opened with its password and kept open.
+class Connection
+{
+public:
+    explicit Connection(QString name);
+    ~Connection();
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+
+    QString name() const { return m_name; }
+    QString path() const { return m_path; }
+
+    // Opens the file with its key and proves the key by reading the schema.
+    // create=false refuses a missing file. Throws DbError.
+    void open(const QString &path, const QByteArray &key, bool create = false);
+    void close();
+    bool isOpen() const { return m_db != nullptr; }
+    sqlite3 *handle() const { return m_db; }
+
+    // Runs one statement that returns no rows. Throws DbError.
+    void exec(const QString &sql, const Params &params = {});
+    qint64 lastInsertId() const;
+    int changes() const;
+
+    // Prepares and binds; the caller steps and finalizes (Statement does both).
+    sqlite3_stmt *prepare(const QString &sql, const Params &params) const;
+    [[noreturn]] void fail(const QString &context = {}) const;
+
+    // A change made of several statements: all or nothing.
+    class Transaction
+    {
+    public:
+        explicit Transaction(Connection &c);
+        ~Transaction();
+        void commit();
+
+    private:
+        Connection &m_c;
+        bool m_done = false;
+    };
+
+private:
+    int cacheKiB() const;
+    QString m_name;
+    QString m_path;
+    sqlite3 *m_db = nullptr;
+};

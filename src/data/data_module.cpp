@@ -1,0 +1,141 @@
+#include "data/data_module.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include "data/db_error.h"
+#include "data/schema.h"
+
+TDataModule2 *DataModule2 = nullptr;
+
+namespace {
+
+struct FileSlot {
+    Connection *conn;
+    Schema::FileSpec spec;
+    void (*create)(Connection &);
+};
+
+QString refusal(const QString &path, const QString &why)
+{
+    return QStringLiteral("无法打开数据文件 %1\n%2").arg(QDir::toNativeSeparators(path), why);
+}
+
+// First start: build all three files beside each other under temporary names and
+// only then give them their real names, so a failed first start leaves no partial set.
+void createAll(const QString &dir, const QList<FileSlot> &slots)
+{
+    QStringList temps;
+    auto cleanup = [&] {
+        for (const QString &t : temps)
+            QFile::remove(t);
+    };
+    try {
+        for (const FileSlot &s : slots) {
+            const QString tmp = dir + QLatin1Char('/') + s.spec.fileName + QStringLiteral(".new");
+            QFile::remove(tmp);
+            temps << tmp;
+            Connection c(s.conn->name());
+            c.open(tmp, s.spec.password, true);
+            s.create(c);
+            c.close();
+        }
+    } catch (const DbError &e) {
+        cleanup();
+        throw DbError(refusal(dir + QLatin1Char('/') + slots.first().spec.fileName, e.text()));
+    }
+    for (int i = 0; i < slots.size(); ++i) {
+        const QString target = dir + QLatin1Char('/') + slots[i].spec.fileName;
+        if (!QFile::rename(temps[i], target)) {
+            cleanup();
+            throw DbError(refusal(target, QStringLiteral("文件无法创建")));
+        }
+    }
+}
+
+} // namespace
+
+TDataModule2::TDataModule2(const QString &dataDir, QObject *parent) : QObject(parent), m_dir(dataDir)
+{
+    setObjectName(QStringLiteral("DataModule2"));
+    const QList<FileSlot> slots{{&conn_jz_m, Schema::ledger(), &Schema::createLedger},
+                                {&conn_jz_f, Schema::phrases(), &Schema::createPhrases},
+                                {&conn_jz_u, Schema::details(), &Schema::createDetails}};
+    QStringList missing;
+    for (const FileSlot &s : slots)
+        if (!QFileInfo::exists(m_dir + QLatin1Char('/') + s.spec.fileName))
+            missing << s.spec.fileName;
+    if (missing.size() == slots.size()) {
+        createAll(m_dir, slots);
+    } else if (!missing.isEmpty()) {
+        throw DbError(refusal(m_dir + QLatin1Char('/') + missing.first(),
+                              QStringLiteral("数据文件缺失，其余数据文件未作任何改动。")));
+    }
+    for (const FileSlot &s : slots) {
+        const QString path = m_dir + QLatin1Char('/') + s.spec.fileName;
+        const QFileInfo fi(path);
+        if (!fi.isFile() || !fi.isReadable())
+            throw DbError(refusal(path, QStringLiteral("文件不可读。")));
+        if (!fi.isWritable() || !QFileInfo(m_dir).isWritable())
+            throw DbError(refusal(path, QStringLiteral("文件或其所在文件夹不可写。")));
+        try {
+            s.conn->open(path, s.spec.password);
+            // An empty file opens as an empty database: make sure it is one of ours.
+            for (const QString &table : s.spec.tables)
+                s.conn->exec(QStringLiteral("select 1 from \"%1\" limit 0").arg(table));
+        } catch (const DbError &e) {
+            s.conn->close();
+            throw DbError(refusal(path, e.text()));
+        }
+    }
+
+    auto make = [this](Connection *c, const char *name, const QString &sql) {
+        auto *q = new Query(c, QString::fromLatin1(name), this);
+        q->setSql(sql);
+        return q;
+    };
+    Query_jz_aa = make(&conn_jz_m, "Query_jz_aa", QStringLiteral("select * from jz_aa order by aid desc"));
+    Query_jz_ab = make(&conn_jz_m, "Query_jz_ab", QStringLiteral("select * from jz_ab order by bid desc"));
+    Query_jz_a1 = make(&conn_jz_f, "Query_jz_a1", QStringLiteral("select * from a1 order by zid desc"));
+    Query_jz_a2 = make(&conn_jz_f, "Query_jz_a2", QStringLiteral("select * from a2 order by zid desc"));
+    Query_count_shouru = make(&conn_jz_m, "Query_count_shouru", QString());
+    Query_count_yishou = make(&conn_jz_m, "Query_count_yishou", QStringLiteral("select sum(b6) as tt1 from jz_ab"));
+    Query_count_yingshou = make(&conn_jz_m, "Query_count_yingshou", QStringLiteral("select sum(b7) as tt1 from jz_ab"));
+    Query_count_zhichu = make(&conn_jz_m, "Query_count_zhichu", QStringLiteral("select sum(b8) as tt1 from jz_ab"));
+    Query_count_yifu = make(&conn_jz_m, "Query_count_yifu", QStringLiteral("select sum(b9) as tt1 from jz_ab"));
+    Query_count_yingfu = make(&conn_jz_m, "Query_count_yingfu", QStringLiteral("select sum(b10) as tt1 from jz_ab"));
+    check_data = make(&conn_jz_m, "check_data", QStringLiteral("select * from jz_aa order by aid desc"));
+    check_f_data = make(&conn_jz_f, "check_f_data", QString());
+    Query_jz_ua = make(&conn_jz_u, "Query_jz_ua", QStringLiteral("select * from jz_ua order by uaid desc"));
+    Query_jz_ub = make(&conn_jz_u, "Query_jz_ub", QStringLiteral("select * from jz_ub"));
+    Query_zhangben = make(&conn_jz_m, "Query_zhangben", QString());
+
+    Query_jz_aa->setUpdateTable(QStringLiteral("jz_aa"), QStringLiteral("aid"));
+    Query_jz_ab->setUpdateTable(QStringLiteral("jz_ab"), QStringLiteral("bid"));
+    Query_jz_a1->setUpdateTable(QStringLiteral("a1"), QStringLiteral("zid"));
+    Query_jz_a2->setUpdateTable(QStringLiteral("a2"), QStringLiteral("zid"));
+    Query_jz_ua->setUpdateTable(QStringLiteral("jz_ua"), QStringLiteral("uaid"));
+
+    // The entry list and the detail lines get their real statements before anyone
+    // looks at them (the first book refresh, the detail window), so reading whole
+    // tables at start would be wasted work.
+    Query_jz_aa->open();
+    Query_jz_a1->open();
+    Query_jz_a2->open();
+    check_data->open();
+    Query_jz_ub->open();
+    DataModule2 = this;
+}
+
+TDataModule2::~TDataModule2()
+{
+    if (DataModule2 == this)
+        DataModule2 = nullptr;
+}
+
+Query *TDataModule2::totalQuery(int i) const
+{
+    Query *const all[] = {Query_count_shouru, Query_count_yishou, Query_count_yingshou,
+                          Query_count_zhichu, Query_count_yifu, Query_count_yingfu};
+    return (i >= 0 && i < 6) ? all[i] : nullptr;
+}

@@ -1,0 +1,14 @@
+#pragma once
+#include <stdexcept>
+#include <QString>
+
+// Every engine failure becomes this one exception, carrying the engine's own text.
+class DbError : public std::runtime_error
+{
+public:
+    explicit DbError(const QString &text) : std::runtime_error(text.toStdString()), m_text(text) {}
+    QString text() const { return m_text; }
+
+private:
+    QString m_text;
+};

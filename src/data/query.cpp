@@ -1,0 +1,403 @@
+#include "data/query.h"
+
+#include <sqlcipher/sqlite3.h>
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+#include "data/db_error.h"
+
+Query::Query(Connection *conn, const QString &name, QObject *parent) : QObject(parent), m_conn(conn)
+{
+    setObjectName(name);
+}
+
+void Query::setSql(const QString &sql)
+{
+    m_sql = sql;
+    m_params.clear();
+}
+
+void Query::bind(const QString &name, const QString &value)
+{
+    const QString key = name.startsWith(QLatin1Char(':')) ? name : QLatin1Char(':') + name;
+    for (auto &p : m_params) {
+        if (p.first == key) {
+            p.second = value;
+            return;
+        }
+    }
+    m_params.append({key, value});
+}
+
+void Query::close()
+{
+    if (!m_open && m_fields.isEmpty())
+        return;
+    Q_EMIT aboutToReset();
+    m_open = false;
+    m_fields.clear();
+    std::vector<char>().swap(m_text);
+    std::vector<uint32_t>().swap(m_offsets);
+    std::vector<bool>().swap(m_nulls);
+    std::vector<int>().swap(m_order);
+    m_overrides.clear();
+    m_baseRows = m_addedRows = 0;
+    m_pendingRow = -1;
+    m_pendingNew = false;
+    m_sortField.clear();
+    const bool moved = m_current != -1;
+    m_current = -1;
+    Q_EMIT resetDone();
+    if (moved)
+        Q_EMIT currentRowChanged(-1);
+}
+
+void Query::open()
+{
+    if (m_open)
+        return;
+    sqlite3_stmt *st = m_conn->prepare(m_sql, m_params);
+    const int cols = sqlite3_column_count(st);
+    QStringList fields;
+    for (int c = 0; c < cols; ++c)
+        fields << QString::fromUtf8(sqlite3_column_name(st, c));
+
+    std::vector<char> text;
+    std::vector<uint32_t> offsets{0};
+    std::vector<bool> nulls;
+    int rows = 0;
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        for (int c = 0; c < cols; ++c) {
+            if (sqlite3_column_type(st, c) == SQLITE_NULL) {
+                nulls.push_back(true);
+            } else {
+                const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(st, c));
+                const int n = sqlite3_column_bytes(st, c);
+                text.insert(text.end(), p, p + n);
+                nulls.push_back(false);
+            }
+            if (text.size() > UINT32_MAX) {
+                sqlite3_finalize(st);
+                throw DbError(QStringLiteral("result too large"));
+            }
+            offsets.push_back(uint32_t(text.size()));
+        }
+        ++rows;
+    }
+    sqlite3_finalize(st);
+    if (rc != SQLITE_DONE)
+        m_conn->fail();
+
+    Q_EMIT aboutToReset();
+    text.shrink_to_fit();
+    offsets.shrink_to_fit();
+    m_fields = fields;
+    m_text = std::move(text);
+    m_offsets = std::move(offsets);
+    m_nulls = std::move(nulls);
+    m_baseRows = rows;
+    m_addedRows = 0;
+    m_order.resize(size_t(rows));
+    std::iota(m_order.begin(), m_order.end(), 0);
+    m_overrides.clear();
+    m_pendingRow = -1;
+    m_sortField.clear();
+    m_open = true;
+    m_current = rows > 0 ? 0 : -1;
+    Q_EMIT resetDone();
+    Q_EMIT currentRowChanged(m_current);
+}
+
+void Query::execSql()
+{
+    m_conn->exec(m_sql, m_params);
+}
+
+int Query::fieldIndex(const QString &field) const
+{
+    for (int i = 0; i < m_fields.size(); ++i)
+        if (m_fields[i].compare(field, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+const QStringList *Query::overlay(int row) const
+{
+    auto it = m_overrides.constFind(storedRow(row));
+    return it == m_overrides.constEnd() ? nullptr : &it.value();
+}
+
+bool Query::isNull(int row, int column) const
+{
+    if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount())
+        return true;
+    if (const QStringList *o = overlay(row))
+        return o->at(column).isNull();
+    return m_nulls[size_t(storedRow(row)) * size_t(columnCount()) + size_t(column)];
+}
+
+QString Query::value(int row, int column) const
+{
+    if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount())
+        return QString();
+    if (const QStringList *o = overlay(row))
+        return o->at(column);
+    const size_t cell = size_t(storedRow(row)) * size_t(columnCount()) + size_t(column);
+    if (m_nulls[cell])
+        return QString();
+    const uint32_t a = m_offsets[cell], b = m_offsets[cell + 1];
+    return QString::fromUtf8(m_text.data() + a, qsizetype(b - a));
+}
+
+QString Query::value(int row, const QString &field) const { return value(row, fieldIndex(field)); }
+
+QString Query::field(const QString &name) const { return value(m_current, fieldIndex(name)); }
+
+QStringList Query::rowValues(int row) const
+{
+    QStringList v;
+    for (int c = 0; c < columnCount(); ++c)
+        v << value(row, c);
+    return v;
+}
+
+void Query::setCurrentRow(int row)
+{
+    if (m_order.empty())
+        row = -1;
+    else
+        row = std::clamp(row, 0, rowCount() - 1);
+    if (row == m_current)
+        return;
+    m_current = row;
+    Q_EMIT currentRowChanged(row);
+}
+
+bool Query::next()
+{
+    if (m_current < 0 || m_current >= rowCount() - 1)
+        return false;
+    setCurrentRow(m_current + 1);
+    return true;
+}
+
+bool Query::prior()
+{
+    if (m_current <= 0)
+        return false;
+    setCurrentRow(m_current - 1);
+    return true;
+}
+
+namespace {
+// Amount text read as a number; text that is no number sorts before every number.
+double numberKey(const QString &t, bool *ok)
+{
+    return t.trimmed().toDouble(ok);
+}
+} // namespace
+
+void Query::sort(const QString &fieldName, Qt::SortOrder order, SortKind kind)
+{
+    const int col = fieldIndex(fieldName);
+    if (!m_open || col < 0)
+        return;
+    Q_EMIT aboutToReset();
+    const int keepStored = m_current >= 0 ? storedRow(m_current) : -1;
+    const size_t n = m_order.size();
+    std::vector<int> idx(n);
+    std::iota(idx.begin(), idx.end(), 0);
+    const bool desc = order == Qt::DescendingOrder;
+    if (kind == SortKind::Number) {
+        // rank: 0 null, 1 text that is no number, 2 number
+        std::vector<std::pair<int, double>> keys(n);
+        for (size_t i = 0; i < n; ++i) {
+            const int r = int(i);
+            if (isNull(r, col)) {
+                keys[i] = {0, 0};
+                continue;
+            }
+            bool ok = false;
+            const double d = numberKey(value(r, col), &ok);
+            keys[i] = ok ? std::make_pair(2, d) : std::make_pair(1, 0.0);
+        }
+        std::stable_sort(idx.begin(), idx.end(), [&](int a, int b) {
+            return desc ? keys[size_t(b)] < keys[size_t(a)] : keys[size_t(a)] < keys[size_t(b)];
+        });
+    } else {
+        std::vector<QByteArray> keys(n);
+        std::vector<bool> nul(n);
+        for (size_t i = 0; i < n; ++i) {
+            nul[i] = isNull(int(i), col);
+            if (!nul[i])
+                keys[i] = value(int(i), col).toUtf8();
+        }
+        auto less = [&](int a, int b) {
+            if (nul[size_t(a)] != nul[size_t(b)])
+                return bool(nul[size_t(a)]);
+            return keys[size_t(a)] < keys[size_t(b)];
+        };
+        std::stable_sort(idx.begin(), idx.end(), [&](int a, int b) { return desc ? less(b, a) : less(a, b); });
+    }
+    std::vector<int> order2(n);
+    for (size_t i = 0; i < n; ++i)
+        order2[i] = m_order[size_t(idx[i])];
+    m_order = std::move(order2);
+    m_sortField = fields().at(col);
+    m_sortOrder = order;
+    int cur = -1;
+    if (keepStored >= 0)
+        cur = int(std::find(m_order.begin(), m_order.end(), keepStored) - m_order.begin());
+    m_current = cur;
+    Q_EMIT resetDone();
+    Q_EMIT currentRowChanged(m_current);
+}
+
+void Query::setUpdateTable(const QString &table, const QString &keyField)
+{
+    m_table = table;
+    m_keyField = keyField;
+}
+
+void Query::deleteCurrentRow()
+{
+    if (m_current < 0 || m_current >= rowCount())
+        return;
+    if (m_table.isEmpty())
+        throw DbError(QStringLiteral("%1: the result cannot be changed").arg(objectName()));
+    const int row = m_current;
+    if (!isNewRow(row)) {
+        const QString key = value(row, m_keyField);
+        m_conn->exec(QStringLiteral("delete from %1 where %2 = :k").arg(m_table, m_keyField),
+                     {{QStringLiteral(":k"), key}});
+    }
+    if (m_pendingRow == row)
+        m_pendingRow = -1;
+    else if (m_pendingRow > row)
+        --m_pendingRow;
+    Q_EMIT aboutToRemoveRow(row);
+    m_overrides.remove(storedRow(row));
+    m_order.erase(m_order.begin() + row);
+    Q_EMIT rowRemoved(row);
+    m_current = m_order.empty() ? -1 : std::min(row, rowCount() - 1);
+    Q_EMIT currentRowChanged(m_current);
+}
+
+bool Query::isNewRow(int row) const
+{
+    return row >= 0 && row == m_pendingRow && m_pendingNew;
+}
+
+bool Query::isModified(int row) const
+{
+    if (row != m_pendingRow || row < 0)
+        return false;
+    return rowValues(row) != m_pendingOld;
+}
+
+void Query::setPending(int row, bool isNew)
+{
+    m_pendingRow = row;
+    m_pendingNew = isNew;
+    m_pendingOld = rowValues(row);
+}
+
+void Query::insertRow(int at)
+{
+    if (!m_open)
+        throw DbError(QStringLiteral("%1: not open").arg(objectName()));
+    if (m_pendingRow >= 0)
+        post();
+    at = std::clamp(at, 0, rowCount());
+    const int stored = m_baseRows + m_addedRows++;
+    QStringList empty;
+    for (int c = 0; c < columnCount(); ++c)
+        empty << QString();
+    Q_EMIT aboutToInsertRow(at);
+    m_overrides.insert(stored, empty);
+    m_order.insert(m_order.begin() + at, stored);
+    Q_EMIT rowInserted(at);
+    setPending(at, true);
+    m_current = at;
+    Q_EMIT currentRowChanged(at);
+}
+
+void Query::setValue(int row, int column, const QString &text)
+{
+    if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount())
+        return;
+    if (m_pendingRow >= 0 && m_pendingRow != row)
+        post();
+    if (m_pendingRow != row)
+        setPending(row, false);
+    const int stored = storedRow(row);
+    QStringList values = m_overrides.contains(stored) ? m_overrides.value(stored) : rowValues(row);
+    values[column] = text;
+    m_overrides.insert(stored, values);
+    Q_EMIT rowChanged(row);
+}
+
+void Query::post()
+{
+    if (m_pendingRow < 0)
+        return;
+    const int row = m_pendingRow;
+    const int keyCol = fieldIndex(m_keyField);
+    QStringList values = rowValues(row);
+    Params params;
+    QStringList names;
+    for (int c = 0; c < columnCount(); ++c) {
+        if (c == keyCol)
+            continue;
+        if (!m_pendingNew && values[c] == m_pendingOld.value(c) && values[c].isNull() == m_pendingOld.value(c).isNull())
+            continue;
+        names << m_fields[c];
+        params.append({QStringLiteral(":p%1").arg(c), values[c]});
+    }
+    if (m_pendingNew) {
+        QStringList slots;
+        for (const auto &p : params)
+            slots << p.first;
+        if (names.isEmpty())
+            m_conn->exec(QStringLiteral("insert into %1 default values").arg(m_table));
+        else
+            m_conn->exec(QStringLiteral("insert into %1 (%2) values (%3)")
+                             .arg(m_table, names.join(QLatin1Char(',')), slots.join(QLatin1Char(','))),
+                         params);
+        values[keyCol] = QString::number(m_conn->lastInsertId());
+        m_overrides.insert(storedRow(row), values);
+    } else if (!names.isEmpty()) {
+        QStringList sets;
+        for (int i = 0; i < names.size(); ++i)
+            sets << names[i] + QLatin1Char('=') + params[i].first;
+        params.append({QStringLiteral(":key"), m_pendingOld.value(keyCol)});
+        m_conn->exec(QStringLiteral("update %1 set %2 where %3 = :key")
+                         .arg(m_table, sets.join(QLatin1Char(',')), m_keyField),
+                     params);
+    }
+    m_pendingRow = -1;
+    m_pendingNew = false;
+    Q_EMIT rowChanged(row);
+}
+
+void Query::cancelEdit()
+{
+    if (m_pendingRow < 0)
+        return;
+    const int row = m_pendingRow;
+    const int stored = storedRow(row);
+    if (m_pendingNew) {
+        m_pendingRow = -1;
+        Q_EMIT aboutToRemoveRow(row);
+        m_overrides.remove(stored);
+        m_order.erase(m_order.begin() + row);
+        Q_EMIT rowRemoved(row);
+        m_current = m_order.empty() ? -1 : std::min(row, rowCount() - 1);
+        Q_EMIT currentRowChanged(m_current);
+        return;
+    }
+    m_pendingRow = -1;
+    m_overrides.insert(stored, m_pendingOld);
+    Q_EMIT rowChanged(row);
+}

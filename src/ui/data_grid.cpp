@@ -1,0 +1,80 @@
+#include "ui/data_grid.h"
+
+#include <QHeaderView>
+#include "ui/wheel_rule.h"
+
+DataGrid::DataGrid(const QString &objectName, Mode mode, QWidget *parent)
+    : QTableView(parent), m_mode(mode)
+{
+    setObjectName(objectName);
+    setSelectionBehavior(mode == Mode::ReadOnly ? SelectRows : SelectItems);
+    setSelectionMode(SingleSelection);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setAlternatingRowColors(true);
+    setWordWrap(false);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    horizontalHeader()->setSectionsClickable(true);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    horizontalHeader()->setSortIndicatorShown(false);
+    connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &DataGrid::titleClicked);
+    if (mode == Mode::ReadOnly) {
+        setEditTriggers(NoEditTriggers);
+        verticalHeader()->hide();
+        WheelRule::install(this);
+    } else {
+        setEditTriggers(DoubleClicked | EditKeyPressed | AnyKeyPressed);
+    }
+}
+
+void DataGrid::setQuery(Query *query, const QList<QueryModel::Column> &columns)
+{
+    QueryModel *old = m_model;
+    m_model = new QueryModel(query, columns, this);
+    m_model->setEditable(m_mode == Mode::Editable);
+    setModel(m_model);
+    delete old;
+    for (int i = 0; i < columns.size(); ++i)
+        setColumnWidth(i, columns[i].width);
+    connect(query, &Query::currentRowChanged, this, &DataGrid::followQuery);
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] { followQuery(this->query()->currentRow()); });
+    followQuery(query->currentRow());
+}
+
+void DataGrid::setTitle(int column, const QString &title)
+{
+    if (m_model)
+        m_model->setTitle(column, title);
+}
+
+QString DataGrid::title(int column) const { return m_model ? m_model->title(column) : QString(); }
+
+void DataGrid::followQuery(int row)
+{
+    if (m_syncing || !m_model)
+        return;
+    m_syncing = true;
+    if (row < 0) {
+        setCurrentIndex(QModelIndex());
+    } else {
+        const QModelIndex cur = currentIndex();
+        const int col = cur.isValid() ? cur.column() : 0;
+        setCurrentIndex(m_model->index(row, col));
+        scrollTo(m_model->index(row, col));
+    }
+    m_syncing = false;
+}
+
+void DataGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    QTableView::currentChanged(current, previous);
+    if (m_syncing || !m_model || !current.isValid())
+        return;
+    if (current.row() != previous.row()) {
+        m_syncing = true;
+        query()->setCurrentRow(current.row());
+        m_syncing = false;
+    }
+}

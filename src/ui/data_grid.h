@@ -1,0 +1,35 @@
+#pragma once
+#include <QTableView>
+#include "data/query_model.h"
+
+// A grid over a query: the view's current row and the query's current row follow each
+// other. Read-only grids select whole rows and take the wheel rule.
+class DataGrid : public QTableView
+{
+    Q_OBJECT
+public:
+    enum class Mode { ReadOnly, Editable };
+
+    DataGrid(const QString &objectName, Mode mode, QWidget *parent = nullptr);
+
+    // Shows the query with these columns (widths applied); the grid owns the model.
+    void setQuery(Query *query, const QList<QueryModel::Column> &columns);
+    QueryModel *queryModel() const { return m_model; }
+    Query *query() const { return m_model ? m_model->query() : nullptr; }
+
+    // Sets a column title (sort marks, title resets).
+    void setTitle(int column, const QString &title);
+    QString title(int column) const;
+
+Q_SIGNALS:
+    void titleClicked(int column);
+
+protected:
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+
+private:
+    void followQuery(int row);
+    Mode m_mode;
+    QueryModel *m_model = nullptr;
+    bool m_syncing = false;
+};

@@ -1,0 +1,22 @@
+#pragma once
+#include <QObject>
+
+class QAbstractItemView;
+
+// Over a read-only grid one wheel notch moves the current row by exactly one row:
+// towards the user to the next row, away to the previous one. The grid never scrolls
+// by the wheel, and nothing happens at the ends.
+class WheelRule : public QObject
+{
+    Q_OBJECT
+public:
+    // Installs itself on the view and its viewport; owned by the view.
+    static WheelRule *install(QAbstractItemView *view);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    explicit WheelRule(QAbstractItemView *view);
+    QAbstractItemView *m_view;
+};

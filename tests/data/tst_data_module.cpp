@@ -1,0 +1,289 @@
+#include <QtTest>
+#include <QFile>
+#include <QCryptographicHash>
+#include "test_support.h"
+#include "data/book_refresh.h"
+#include "data/connection.h"
+#include "data/data_module.h"
+#include "data/db_error.h"
+#include "data/schema.h"
+#include "data/upgrade.h"
+#include "data/data_folder.h"
+
+using testsupport::initCoreApplication;
+using Folder = testsupport::DataFolder;
+
+namespace {
+
+QByteArray digest(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+void addEntry(TDataModule2 &dm, const QString &kind, const QString &book, const QString &total,
+              const QString &settled, const QString &outstanding)
+{
+    const bool income = kind == QStringLiteral("收入");
+    const QString sql = income
+        ? QStringLiteral("insert into jz_ab (b1,b2,b3,b4,b5,b6,b7,b14)values (:a,:b,:c,:d,:e,:f,:g,:h)")
+        : QStringLiteral("insert into jz_ab (b1,b2,b3,b4,b8,b9,b10,b14)values (:a,:b,:c,:d,:e,:f,:g,:h)");
+    dm.conn_jz_m.exec(sql, {{":a", kind}, {":b", "2026-12-10"}, {":c", "摘要"}, {":d", "单位"},
+                            {":e", total}, {":f", settled}, {":g", outstanding}, {":h", book}});
+}
+
+QStringList totals(TDataModule2 &dm)
+{
+    QStringList out;
+    for (int i = 0; i < 6; ++i)
+        out << dm.totalQuery(i)->value(0, 0);
+    return out;
+}
+
+} // namespace
+
+class TestDataModule : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { initCoreApplication(); }
+
+    void firstStartCreatesThreeEncryptedFiles()
+    {
+        Folder folder;
+        {
+            TDataModule2 dm(folder.path());
+            QCOMPARE(dm.Query_jz_aa->rowCount(), 1);
+            QCOMPARE(dm.Query_jz_aa->value(0, "aid"), QString("1"));
+            QCOMPARE(dm.Query_jz_aa->value(0, "a6"), QString("1"));
+            QCOMPARE(dm.Query_jz_ub->value(0, "ub3"), QString("8"));
+            QCOMPARE(dm.Query_jz_ub->value(0, "ub2"), QString("0"));
+            QCOMPARE(dm.Query_jz_ub->value(0, "ub4"), QString("0"));
+        }
+        const QList<Schema::FileSpec> files{Schema::ledger(), Schema::phrases(), Schema::details()};
+        const QStringList tables{"jz_aa,jz_ab", "a1,a2", "jz_ua,jz_ub"};
+        for (int i = 0; i < 3; ++i) {
+            const QString path = folder.file(files[i].fileName);
+            QVERIFY2(QFile::exists(path), qPrintable(path));
+            Connection good("x");
+            good.open(path, files[i].password);
+            for (const QString &t : tables[i].split(','))
+                good.exec(QStringLiteral("select * from %1").arg(t));
+            good.close();
+            Connection bad("y");
+            QVERIFY_THROWS_EXCEPTION(DbError, bad.open(path, QByteArray()));
+            QVERIFY_THROWS_EXCEPTION(DbError, bad.open(path, files[(i + 1) % 3].password));
+        }
+        // Opening again uses the files as they are.
+        TDataModule2 again(folder.path());
+        QCOMPARE(again.Query_jz_aa->rowCount(), 1);
+    }
+
+    void keyWithQuotesAndNonAscii()
+    {
+        Folder folder;
+        const QByteArray key = QStringLiteral("it's \"密码\"; --").toUtf8();
+        Connection c("k");
+        c.open(folder.file("k.db"), key, true);
+        c.exec("create table t (x)");
+        c.close();
+        c.open(folder.file("k.db"), key);
+        c.exec("select * from t");
+        c.close();
+        QVERIFY_THROWS_EXCEPTION(DbError, c.open(folder.file("k.db"), "it's"));
+    }
+
+    void refusesBrokenFileSets_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::newRow("one file missing") << "missing";
+        QTest::newRow("not a database") << "garbage";
+        QTest::newRow("empty file") << "empty";
+    }
+    void refusesBrokenFileSets()
+    {
+        QFETCH(QString, damage);
+        Folder folder;
+        { TDataModule2 dm(folder.path()); }
+        const QString victim = folder.file(Schema::phrases().fileName);
+        if (damage == "missing") {
+            QFile::remove(victim);
+        } else {
+            QFile f(victim);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            if (damage == "garbage")
+                f.write(QByteArray(4096, 'x'));
+        }
+        const QStringList names{Schema::ledger().fileName, Schema::phrases().fileName, Schema::details().fileName};
+        QList<QByteArray> before;
+        for (const QString &n : names)
+            before << digest(folder.file(n));
+        try {
+            TDataModule2 dm(folder.path());
+            QFAIL("opened a broken set");
+        } catch (const DbError &e) {
+            QVERIFY2(e.text().contains(Schema::phrases().fileName), qPrintable(e.text()));
+        }
+        for (int i = 0; i < names.size(); ++i)
+            QCOMPARE(digest(folder.file(names[i])), before[i]);
+        QVERIFY(!QFile::exists(victim + ".new"));
+    }
+
+    void totalsStayWithinTheirBook()
+    {
+        Folder folder;
+        TDataModule2 dm(folder.path());
+        addEntry(dm, "收入", "1", "1.50", "1.00", "0.50");
+        addEntry(dm, "收入", "1", "2.25", "2.25", "0.00");
+        addEntry(dm, "收入", "12", "1000.00", "1000.00", "0.00");
+        addEntry(dm, "支出", "12", "7.00", "5.00", "2.00");
+        BookRefresh::full(dm);
+        QCOMPARE(BookRefresh::bookKey(dm), QString("1"));
+        QCOMPARE(dm.Query_jz_ab->rowCount(), 2);
+        QCOMPARE(dm.Query_jz_ab->value(0, "b5"), QString("2.25"));   // newest first
+        QCOMPARE(totals(dm), (QStringList{"3.75", "3.25", "0.5", "", "", ""}));
+        QVERIFY(dm.totalQuery(3)->isNull(0, 0));
+
+        // Make book 12 current: book 1's entries stay out.
+        dm.conn_jz_m.exec("insert into jz_aa (a1,a2,a3,a6)values ('b','','','0')");
+        for (int i = 3; i <= 12; ++i)
+            dm.conn_jz_m.exec("insert into jz_aa (a1,a2,a3,a6)values ('b','','','0')");
+        dm.conn_jz_m.exec("update jz_aa set a6='0'");
+        dm.conn_jz_m.exec("update jz_aa set a6='1' where aid=12");
+        BookRefresh::full(dm);
+        QCOMPARE(BookRefresh::bookKey(dm), QString("12"));
+        QCOMPARE(dm.Query_jz_ab->rowCount(), 2);
+        QCOMPARE(totals(dm), (QStringList{"1000", "1000", "0", "7", "5", "2"}));
+
+        // No book flagged: empty key, empty list, empty totals.
+        dm.conn_jz_m.exec("update jz_aa set a6='0'");
+        BookRefresh::full(dm);
+        QCOMPARE(BookRefresh::bookKey(dm), QString());
+        QCOMPARE(dm.Query_jz_ab->rowCount(), 0);
+        QCOMPARE(totals(dm), (QStringList{"", "", "", "", "", ""}));
+    }
+
+    void sumsAreExactDecimals_data()
+    {
+        QTest::addColumn<QStringList>("values");
+        QTest::addColumn<QString>("sum");
+        QTest::newRow("no rows") << QStringList{} << "";
+        QTest::newRow("0.1 + 0.2") << QStringList{"0.1", "0.2"} << "0.3";
+        QTest::newRow("whole result") << QStringList{"100.00", "50.00"} << "150";
+        QTest::newRow("negative") << QStringList{"-3.00", "1.25"} << "-1.75";
+        QTest::newRow("typed as stored") << QStringList{"12", "0.005"} << "12.005";
+        QTest::newRow("to zero") << QStringList{"-0.10", "0.10"} << "0";
+        QTest::newRow("blanks around") << QStringList{" 1.5 ", "2"} << "3.5";
+        QTest::newRow("not a number counts as the engine reads it") << QStringList{"-", "2.50"} << "2.5";
+    }
+    void sumsAreExactDecimals()
+    {
+        QFETCH(QStringList, values);
+        QFETCH(QString, sum);
+        Folder folder;
+        TDataModule2 dm(folder.path());
+        for (const QString &v : values)
+            addEntry(dm, "收入", "1", v, v, v);
+        BookRefresh::full(dm);
+        QCOMPARE(dm.Query_count_shouru->value(0, 0), sum);
+    }
+
+    void manySmallAmountsDoNotDrift()
+    {
+        Folder folder;
+        TDataModule2 dm(folder.path());
+        {
+            Connection::Transaction t(dm.conn_jz_m);
+            for (int i = 0; i < 100000; ++i)
+                dm.conn_jz_m.exec("insert into jz_ab (b1,b5,b14) values ('收入','0.10','1')");
+            t.commit();
+        }
+        BookRefresh::loadCurrentBook(dm);
+        BookRefresh::loadTotals(dm);
+        QCOMPARE(dm.Query_count_shouru->value(0, 0), QString("10000"));
+    }
+
+    void idsAreNeverReused()
+    {
+        Folder folder;
+        TDataModule2 dm(folder.path());
+        addEntry(dm, "收入", "1", "1", "1", "0");
+        addEntry(dm, "收入", "1", "2", "2", "0");
+        BookRefresh::full(dm);
+        QCOMPARE(dm.Query_jz_ab->value(0, "bid"), QString("2"));
+        dm.Query_jz_ab->setCurrentRow(0);
+        dm.Query_jz_ab->deleteCurrentRow();
+        QCOMPARE(dm.Query_jz_ab->rowCount(), 1);
+        addEntry(dm, "收入", "1", "3", "3", "0");
+        BookRefresh::loadEntries(dm);
+        QCOMPARE(dm.Query_jz_ab->value(0, "bid"), QString("3"));
+    }
+
+    void snapshotSortAndDelete()
+    {
+        Folder folder;
+        TDataModule2 dm(folder.path());
+        for (const char *v : {"20.00", "100.00", "3.5", "-1"})
+            addEntry(dm, "收入", "1", v, v, "0");
+        BookRefresh::full(dm);
+        Query *q = dm.Query_jz_ab;
+        addEntry(dm, "收入", "1", "9", "9", "0");
+        QCOMPARE(q->rowCount(), 4);                 // a snapshot until reopened
+        q->sort("b5", Qt::AscendingOrder, Query::SortKind::Number);
+        QStringList order;
+        for (int r = 0; r < q->rowCount(); ++r)
+            order << q->value(r, "b5");
+        QCOMPARE(order, (QStringList{"-1", "3.5", "20.00", "100.00"}));
+        q->sort("b5", Qt::AscendingOrder, Query::SortKind::Text);
+        QCOMPARE(q->value(0, "b5"), QString("-1"));
+        QCOMPARE(q->value(1, "b5"), QString("100.00"));
+        q->sort("b5", Qt::DescendingOrder, Query::SortKind::Number);
+        q->setCurrentRow(0);
+        q->deleteCurrentRow();                      // removes 100.00 from the table
+        q->reopen();
+        QCOMPARE(q->rowCount(), 4);
+        QCOMPARE(q->value(0, "b5"), QString("9"));  // statement order again
+        QVERIFY(q->sortField().isEmpty());
+        BookRefresh::loadTotals(dm);
+        QCOMPARE(dm.Query_count_shouru->value(0, 0), QString("31.5"));
+    }
+
+    void inPlaceEditingWritesRows()
+    {
+        Folder folder;
+        TDataModule2 dm(folder.path());
+        Query *q = dm.Query_jz_a1;
+        q->insertRow(0);
+        q->setValue(0, q->fieldIndex("z1"), "it's 100%");
+        q->post();
+        QCOMPARE(q->value(0, "zid"), QString("1"));
+        q->insertRow(0);
+        q->cancelEdit();                            // an unchanged new row is dropped
+        QCOMPARE(q->rowCount(), 1);
+        q->setValue(0, q->fieldIndex("z1"), "changed");
+        q->post();
+        q->reopen();
+        QCOMPARE(q->rowCount(), 1);
+        QCOMPARE(q->value(0, "z1"), QString("changed"));
+        q->deleteCurrentRow();
+        q->reopen();
+        QCOMPARE(q->rowCount(), 0);
+    }
+
+    void failingStatementRaisesEngineText()
+    {
+        Folder folder;
+        TDataModule2 dm(folder.path());
+        try {
+            dm.conn_jz_m.exec("select * from no_such_table");
+            QFAIL("no error");
+        } catch (const DbError &e) {
+            QVERIFY2(e.text().contains("no such table"), qPrintable(e.text()));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDataModule)
+#include "tst_data_module.moc"
