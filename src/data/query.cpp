@@ -36,10 +36,11 @@ void Query::close()
     Q_EMIT aboutToReset();
     m_open = false;
     m_fields.clear();
-    std::vector<char>().swap(m_text);
-    std::vector<uint32_t>().swap(m_offsets);
-    std::vector<bool>().swap(m_nulls);
-    std::vector<int>().swap(m_order);
+    // Buffers keep their capacity: a closed query is nearly always opened again.
+    m_text.clear();
+    m_offsets.clear();
+    m_nulls.clear();
+    m_order.clear();
     m_overrides.clear();
     m_baseRows = m_addedRows = 0;
     m_pendingRow = -1;
@@ -62,36 +63,44 @@ void Query::open()
     for (int c = 0; c < cols; ++c)
         fields << QString::fromUtf8(sqlite3_column_name(st, c));
 
-    std::vector<char> text;
-    std::vector<uint32_t> offsets{0};
-    std::vector<bool> nulls;
+    // Sized from the last result of this query: re-runs are the common case.
+    std::vector<char> text = std::move(m_text);
+    std::vector<uint32_t> offsets = std::move(m_offsets);
+    std::vector<bool> nulls = std::move(m_nulls);
+    text.resize(text.capacity());
+    offsets.clear();
+    nulls.clear();
+    offsets.push_back(0);
     int rows = 0;
     int rc;
+    size_t used = 0;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
         for (int c = 0; c < cols; ++c) {
-            if (sqlite3_column_type(st, c) == SQLITE_NULL) {
+            const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(st, c));
+            if (!p) {
                 nulls.push_back(true);
             } else {
-                const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(st, c));
-                const int n = sqlite3_column_bytes(st, c);
-                text.insert(text.end(), p, p + n);
+                const size_t n = size_t(sqlite3_column_bytes(st, c));
+                if (used + n > text.size())
+                    text.resize(std::max(text.size() * 2, used + n + 4096));
+                std::memcpy(text.data() + used, p, n);
+                used += n;
                 nulls.push_back(false);
             }
-            if (text.size() > UINT32_MAX) {
+            if (used > UINT32_MAX) {
                 sqlite3_finalize(st);
                 throw DbError(QStringLiteral("result too large"));
             }
-            offsets.push_back(uint32_t(text.size()));
+            offsets.push_back(uint32_t(used));
         }
         ++rows;
     }
+    text.resize(used);
     sqlite3_finalize(st);
     if (rc != SQLITE_DONE)
         m_conn->fail();
 
     Q_EMIT aboutToReset();
-    text.shrink_to_fit();
-    offsets.shrink_to_fit();
     m_fields = fields;
     m_text = std::move(text);
     m_offsets = std::move(offsets);
@@ -107,6 +116,27 @@ void Query::open()
     m_current = rows > 0 ? 0 : -1;
     Q_EMIT resetDone();
     Q_EMIT currentRowChanged(m_current);
+}
+
+void Query::openWithRow(const QStringList &fields, const QStringList &values)
+{
+    close();
+    Q_EMIT aboutToReset();
+    m_fields = fields;
+    m_offsets.assign(1, 0);
+    for (int c = 0; c < fields.size(); ++c) {
+        const QString v = values.value(c);
+        m_nulls.push_back(v.isNull());
+        const QByteArray u = v.toUtf8();
+        m_text.insert(m_text.end(), u.constData(), u.constData() + u.size());
+        m_offsets.push_back(uint32_t(m_text.size()));
+    }
+    m_baseRows = 1;
+    m_order.assign(1, 0);
+    m_open = true;
+    m_current = 0;
+    Q_EMIT resetDone();
+    Q_EMIT currentRowChanged(0);
 }
 
 void Query::execSql()

@@ -33,6 +33,9 @@ public:
     void close();         // drops the rows (and any sort)
     void reopen() { close(); open(); }
     void execSql();       // runs a statement that returns no rows
+    // Opens with a one-row result computed elsewhere (a null QString is NULL), for
+    // queries whose rows come from one shared scan.
+    void openWithRow(const QStringList &fields, const QStringList &values);
     bool isOpen() const { return m_open; }
 
     int rowCount() const { return int(m_order.size()); }

@@ -1,0 +1,122 @@
+// Benchmark: builds ledgers with the program's own code and times what the windows do.
+//   tallyrue_bench                 all sizes, one child process each (for honest peak memory)
+//   tallyrue_bench --size N        one size, one result line
+// Ledgers are kept under /tmp/tallyrue-bench/<N> and reused by later runs.
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QStandardPaths>
+#include <cstdio>
+#include <sys/resource.h>
+#include "bench_steps.h"
+#include "data/book_refresh.h"
+#include "data/connection.h"
+#include "data/data_module.h"
+
+namespace {
+
+long peakRssMiB()
+{
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    return ru.ru_maxrss / 1024;
+}
+
+// The current book gets n entries; books 2 and 3 get n/10 each, so keys must not mix.
+void fill(const QString &dir, int n)
+{
+    TDataModule2 dm(dir);
+    Connection &c = dm.conn_jz_m;
+    Connection::Transaction t(c);
+    c.exec("insert into jz_aa (a1,a2,a3,a6)values ('二号账本','2026-12-10 9:00:00','','0')");
+    c.exec("insert into jz_aa (a1,a2,a3,a6)values ('三号账本','2026-12-10 9:00:00','','0')");
+    const QString income = "insert into jz_ab (b1,b2,b3,b4,b5,b6,b7,b14)values (:a,:b,:c,:d,:e,:f,:g,:h)";
+    const QString expense = "insert into jz_ab (b1,b2,b3,b4,b8,b9,b10,b14)values (:a,:b,:c,:d,:e,:f,:g,:h)";
+    auto add = [&](int i, const QString &book) {
+        const bool in = i % 3 != 0;
+        const qint64 cents = 100 + (qint64(i) * 7919) % 500000;
+        const qint64 paid = cents - (i % 5 == 0 ? cents / 4 : 0);
+        auto money = [](qint64 c) { return QString::asprintf("%lld.%02lld", c / 100, c % 100); };
+        const QString date = QString::asprintf("%4d-%2d-%2d", 2000 + i % 26, 1 + i % 12, 1 + i % 28);
+        c.exec(in ? income : expense,
+               {{":a", in ? QStringLiteral("收入") : QStringLiteral("支出")}, {":b", date},
+                {":c", QStringLiteral("摘要%1").arg(i % 997)}, {":d", QStringLiteral("单位名称%1").arg(i % 331)},
+                {":e", money(cents)}, {":f", money(paid)}, {":g", money(cents - paid)}, {":h", book}});
+    };
+    for (int i = 0; i < n; ++i)
+        add(i, "1");
+    for (int i = 0; i < n / 10; ++i) {
+        add(i, "2");
+        add(i, "3");
+    }
+    t.commit();
+}
+
+double msSince(QElapsedTimer &t)
+{
+    const double ms = t.nsecsElapsed() / 1e6;
+    t.restart();
+    return ms;
+}
+
+int runOne(int n)
+{
+    const QString dir = QStringLiteral("/tmp/tallyrue-bench/%1").arg(n);
+    if (!QFile::exists(dir + "/qel_jz_m.dll")) {
+        QDir(dir).removeRecursively();
+        QDir().mkpath(dir);
+        QElapsedTimer f;
+        f.start();
+        fill(dir, n);
+        std::fprintf(stderr, "filled %d entries in %.1f s\n", n, f.nsecsElapsed() / 1e9);
+    }
+    bench::Results r;
+    QElapsedTimer t;
+    t.start();
+    TDataModule2 dm(dir);
+    r.add("open files", msSince(t));
+    BookRefresh::full(dm);
+    r.add("first book refresh", msSince(t));
+    BookRefresh::rerunEntries(dm);
+    BookRefresh::loadTotals(dm);
+    r.add("re-run + six totals", msSince(t));
+    BookRefresh::loadTotals(dm);
+    r.add("six totals", msSince(t));
+    bench::runWindowSteps(dm, r);
+    r.add("peak MiB", double(peakRssMiB()));
+    std::printf("%d", n);
+    for (const auto &item : r.items)
+        std::printf("\t%s=%.1f", item.first.toUtf8().constData(), item.second);
+    std::printf("\n");
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Tallyrue");
+    const QStringList args = app.arguments();
+    const int at = args.indexOf("--size");
+    if (at >= 0 && at + 1 < args.size())
+        return runOne(args[at + 1].toInt());
+    if (args.contains("--help")) {
+        std::printf("tallyrue_bench [--size N]\n");
+        return 0;
+    }
+    QList<int> sizes{10000, 100000, 1000000};
+    std::printf("entries\tfigures (ms; memory in MiB)\n");
+    std::fflush(stdout);
+    for (int n : sizes) {
+        QProcess p;
+        p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p.start(args[0], {"--size", QString::number(n)});
+        p.waitForFinished(-1);
+        std::printf("%s", p.readAllStandardOutput().constData());
+        std::fflush(stdout);
+    }
+    return 0;
+}

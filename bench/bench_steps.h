@@ -1,0 +1,18 @@
+#pragma once
+#include <QList>
+#include <QPair>
+#include <QString>
+
+class TDataModule2;
+
+namespace bench {
+
+struct Results {
+    QList<QPair<QString, double>> items;
+    void add(const QString &name, double value) { items.append({name, value}); }
+};
+
+// Times the window handlers (search, sort, page switch, saving an entry).
+void runWindowSteps(TDataModule2 &dm, Results &r);
+
+} // namespace bench
