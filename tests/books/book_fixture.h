@@ -1,0 +1,137 @@
+#pragma once
+// A data folder with a ledger the page tests fill row by row, plus the widget helpers the
+// tests share (clicks on grid rows and titles, wheel notches, self-closing windows).
+#include <QtTest>
+#include <QDialog>
+#include <QHeaderView>
+#include <QTimer>
+#include <QWheelEvent>
+#include <functional>
+#include <memory>
+#include "test_support.h"
+#include "data/book_refresh.h"
+#include "data/data_module.h"
+#include "ui/data_grid.h"
+
+namespace fixture {
+
+struct Ledger {
+    testsupport::DataFolder folder;
+    std::unique_ptr<TDataModule2> dm;
+
+    Ledger() : dm(std::make_unique<TDataModule2>(folder.path())) {}
+
+    // A book with a fixed number; not current.
+    void addBook(int aid, const QString &name)
+    {
+        dm->conn_jz_m.exec(QStringLiteral("insert into jz_aa (aid,a1,a2,a3,a6) values (:a,:b,'2026-1-1','',:d)"),
+                           {{":a", QString::number(aid)}, {":b", name}, {":d", "0"}});
+    }
+    void makeCurrent(int aid)
+    {
+        dm->conn_jz_m.exec(QStringLiteral("update jz_aa set a6 = case when aid = :a then '1' else '0' end"),
+                           {{":a", QString::number(aid)}});
+    }
+    // One entry; the amounts of the other kind stay NULL. Returns its bid.
+    int addEntry(const QString &kind, const QString &date, const QString &summary, const QString &party,
+                 const QString &total, const QString &settled, const QString &outstanding,
+                 const QString &book = QStringLiteral("1"))
+    {
+        const bool income = kind == QStringLiteral("收入");
+        const QString sql = income
+            ? QStringLiteral("insert into jz_ab (b1,b2,b3,b4,b5,b6,b7,b14) values (:a,:b,:c,:d,:e,:f,:g,:h)")
+            : QStringLiteral("insert into jz_ab (b1,b2,b3,b4,b8,b9,b10,b14) values (:a,:b,:c,:d,:e,:f,:g,:h)");
+        dm->conn_jz_m.exec(sql, {{":a", kind}, {":b", date}, {":c", summary}, {":d", party},
+                                 {":e", total}, {":f", settled}, {":g", outstanding}, {":h", book}});
+        return int(dm->conn_jz_m.lastInsertId());
+    }
+    void addPhrase(const QString &table, const QString &text)
+    {
+        dm->conn_jz_f.exec(QStringLiteral("insert into %1 (z1) values (:a)").arg(table), {{":a", text}});
+    }
+    int entryCount()
+    {
+        Query q(&dm->conn_jz_m, QStringLiteral("count"));
+        q.setSql(QStringLiteral("select count(*) from jz_ab"));
+        q.open();
+        return q.value(0, 0).toInt();
+    }
+};
+
+// The bids the grid lists, top to bottom.
+inline QStringList listedBids(const DataGrid *grid)
+{
+    QStringList out;
+    const QAbstractItemModel *m = grid->model();
+    for (int r = 0; r < m->rowCount(); ++r)
+        out << m->index(r, 0).data().toString();
+    return out;
+}
+
+inline QStringList column(const DataGrid *grid, int col)
+{
+    QStringList out;
+    const QAbstractItemModel *m = grid->model();
+    for (int r = 0; r < m->rowCount(); ++r)
+        out << m->index(r, col).data().toString();
+    return out;
+}
+
+inline void clickRow(DataGrid *grid, int row)
+{
+    const QRect cell = grid->visualRect(grid->model()->index(row, 1));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+}
+
+inline void clickTitle(DataGrid *grid, int col)
+{
+    QHeaderView *h = grid->horizontalHeader();
+    const QPoint at(h->sectionViewportPosition(col) + h->sectionSize(col) / 2, h->height() / 2);
+    QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, at);
+}
+
+// One wheel turn over the grid: negative towards the user.
+inline void wheel(DataGrid *grid, int delta)
+{
+    QWidget *vp = grid->viewport();
+    const QPointF at(vp->width() / 2.0, vp->height() / 2.0);
+    QWheelEvent e(at, vp->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                  Qt::NoScrollPhase, false);
+    QApplication::sendEvent(vp, &e);
+}
+
+// Closes a dialog as soon as it is shown (for windows whose exec the test only passes through).
+class CloseWhenShown : public QObject
+{
+public:
+    explicit CloseWhenShown(QDialog *dialog) : QObject(dialog) { dialog->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show)
+            QTimer::singleShot(0, static_cast<QDialog *>(watched), &QDialog::reject);
+        return false;
+    }
+};
+
+// A window that counts how often it was shown modally and closes itself at once.
+class AutoClose : public QDialog
+{
+public:
+    explicit AutoClose(QWidget *parent = nullptr) : QDialog(parent) {}
+    int shown = 0;
+    std::function<void()> onShow;
+
+protected:
+    void showEvent(QShowEvent *e) override
+    {
+        QDialog::showEvent(e);
+        ++shown;
+        if (onShow)
+            onShow();
+        QTimer::singleShot(0, this, &QDialog::reject);
+    }
+};
+
+} // namespace fixture

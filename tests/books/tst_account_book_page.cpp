@@ -1,0 +1,324 @@
+#include <QtTest>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QToolButton>
+#include "book_fixture.h"
+#include "books/account_book_page.h"
+#include "books/quick_search.h"
+#include "records/entry_dialog.h"
+#include "ui/message_box.h"
+
+using namespace fixture;
+
+namespace {
+const QString kRefusal = QStringLiteral("此账本无收支记录,请先新增收入\\支出记录。");
+
+struct Page {
+    Ledger ledger;
+    TFr_zhangben page;
+    Page()
+    {
+        page.attachData(ledger.dm.get());
+        page.resize(892, 605);
+    }
+    void refresh()
+    {
+        BookRefresh::full(*ledger.dm);
+    }
+    void show()
+    {
+        refresh();
+        page.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&page));
+    }
+    TDataModule2 &dm() { return *ledger.dm; }
+    DataGrid *grid() { return page.grid(); }
+    void click(const char *button)
+    {
+        auto *b = page.findChild<QToolButton *>(QString::fromLatin1(button));
+        QVERIFY2(b, button);
+        QTest::mouseClick(b, Qt::LeftButton);
+    }
+    QStringList totals()
+    {
+        QStringList out;
+        for (int i = 0; i < 6; ++i)
+            out << page.totalLabel(i)->text();
+        return out;
+    }
+    void searchNothing()
+    {
+        QuickSearch *s = page.quickSearch();
+        ledger.addPhrase("a1", "没有这样的摘要");
+        dm().Query_jz_a1->reopen();
+        s->summaryBox()->setCurrentIndex(s->summaryBox()->findText("没有这样的摘要"));
+        QTest::mouseClick(s->findChild<QPushButton *>("bsSkinButton1"), Qt::LeftButton);
+    }
+};
+} // namespace
+
+class TestAccountBookPage : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { testsupport::initApplication(); }
+    void init() { msg::clearShown(); }
+
+    void gridColumnsAndBookLabels()
+    {
+        Page p;
+        p.ledger.addEntry("收入", "2026-12- 1", "工资", "公司", "100.00", "60.00", "40.00");
+        p.show();
+        QCOMPARE(p.page.findChild<QLabel *>("bsSkinDBText16")->text(), QString("默认账本"));
+        QCOMPARE(p.page.bookKey(), QString("1"));
+        QCOMPARE(p.page.findChild<QLabel *>("bsSkinDBText13")->text(), QString("1"));
+        QVERIFY(p.page.findChild<QLabel *>("bsSkinDBText13")->isHidden());
+        QStringList titles;
+        QList<int> widths;
+        for (int c = 0; c < p.grid()->model()->columnCount(); ++c) {
+            titles << p.grid()->title(c);
+            widths << p.grid()->columnWidth(c);
+        }
+        QCOMPARE(titles, TFr_zhangben::plainTitles());
+        QCOMPARE(widths, (QList<int>{50, 50, 75, 118, 160, 70, 70, 70, 70, 70, 72}));
+        // An income entry leaves the expense cells empty; amounts sit at the right.
+        QCOMPARE(column(p.grid(), 5), QStringList{"100.00"});
+        QCOMPARE(column(p.grid(), 8), QStringList{""});
+        QVERIFY(Qt::Alignment(p.grid()->model()->index(0, 5).data(Qt::TextAlignmentRole).toInt()) & Qt::AlignRight);
+        QVERIFY(p.page.quickSearch()->isHidden());
+    }
+
+    // Book 1 and book 12 share no entry and no total, whichever is current.
+    void booksNeverMix()
+    {
+        Page p;
+        p.ledger.addBook(12, "十二");
+        const int a = p.ledger.addEntry("收入", "2026-12- 1", "一", "甲", "10.00", "10.00", "0.00", "1");
+        const int b = p.ledger.addEntry("支出", "2026-12- 2", "二", "乙", "3.00", "1.00", "2.00", "1");
+        const int c = p.ledger.addEntry("收入", "2026-12- 3", "三", "丙", "700.00", "0.00", "700.00", "12");
+        p.show();
+        QCOMPARE(listedBids(p.grid()), (QStringList{QString::number(b), QString::number(a)}));
+        // The database's own sums, as it returns them.
+        QCOMPARE(p.totals(), (QStringList{"10", "10", "0", "3", "1", "2"}));
+
+        p.ledger.makeCurrent(12);
+        p.refresh();
+        QCOMPARE(p.page.bookKey(), QString("12"));
+        QCOMPARE(p.page.findChild<QLabel *>("bsSkinDBText16")->text(), QString("十二"));
+        QCOMPARE(listedBids(p.grid()), QStringList{QString::number(c)});
+        // Sums over no values are NULL and show as nothing.
+        QCOMPARE(p.totals(), (QStringList{"700", "0", "700", "", "", ""}));
+    }
+
+    void refusalsOnEmptyList_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<bool>("afterSearch");
+        for (bool search : {false, true}) {
+            const char *when = search ? "after empty search" : "empty book";
+            for (const char *a : {"bsSkinSpeedButton12", "bsSkinSpeedButton5", "bsSkinSpeedButton6",
+                                  "bsSkinSpeedButton9", "double click"})
+                QTest::newRow(qPrintable(QStringLiteral("%1, %2").arg(a, when))) << QString(a) << search;
+        }
+    }
+    void refusalsOnEmptyList()
+    {
+        QFETCH(QString, action);
+        QFETCH(bool, afterSearch);
+        Page p;
+        if (afterSearch)
+            p.ledger.addEntry("收入", "2026-12- 1", "工资", "公司", "100.00", "60.00", "40.00");
+        p.show();
+        int hooks = 0;
+        p.page.setDetailHook([&] { ++hooks; });
+        p.page.setPrintHook([&] { ++hooks; });
+        if (afterSearch) {
+            p.searchNothing();
+            QCOMPARE(p.grid()->model()->rowCount(), 0);
+        }
+        msg::clearShown();
+        msg::setNextAnswer(QMessageBox::Ok);
+        if (action == "double click")
+            QTest::mouseDClick(p.grid()->viewport(), Qt::LeftButton, {}, QPoint(40, 40));
+        else
+            p.click(action.toLatin1().constData());
+        QCOMPARE(msg::shown().size(), 1);
+        QCOMPARE(msg::lastShown().kind, msg::Kind::Information);
+        QCOMPARE(msg::lastShown().text, kRefusal);
+        QCOMPARE(hooks, 0);
+        QCOMPARE(p.ledger.entryCount(), afterSearch ? 1 : 0);
+    }
+
+    void detailAndPrintReachTheirWindows()
+    {
+        Page p;
+        const int bid = p.ledger.addEntry("收入", "2026-12- 1", "工资", "公司", "100.00", "60.00", "40.00");
+        p.show();
+        QStringList seen;
+        p.page.setDetailHook([&] { seen << "detail " + p.dm().Query_jz_ab->field("bid"); });
+        p.page.setPrintHook([&] { seen << "print"; });
+        p.click("bsSkinSpeedButton12");
+        QTest::mouseDClick(p.grid()->viewport(), Qt::LeftButton, {},
+                           p.grid()->visualRect(p.grid()->model()->index(0, 2)).center());
+        p.click("bsSkinSpeedButton9");
+        QCOMPARE(seen, (QStringList{"detail " + QString::number(bid), "detail " + QString::number(bid), "print"}));
+        QVERIFY(msg::shown().isEmpty());
+    }
+
+    void deleteSelected_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("deleted");
+        QTest::newRow("ok") << int(QMessageBox::Ok) << true;
+        QTest::newRow("cancel") << int(QMessageBox::Cancel) << false;
+    }
+    void deleteSelected()
+    {
+        QFETCH(int, answer);
+        QFETCH(bool, deleted);
+        Page p;
+        const int a = p.ledger.addEntry("收入", "2026-12- 1", "一", "甲", "10.00", "10.00", "0.00");
+        const int b = p.ledger.addEntry("收入", "2026-12- 2", "二", "乙", "5.00", "5.00", "0.00");
+        const int c = p.ledger.addEntry("支出", "2026-12- 3", "三", "丙", "3.00", "3.00", "0.00");
+        // A detail line of the entry outlives it.
+        p.dm().conn_jz_u.exec("insert into jz_ua (ua1,ua6) values ('x', :k)", {{":k", QString::number(b)}});
+        p.show();
+        clickRow(p.grid(), 1);
+        QCOMPARE(p.dm().Query_jz_ab->field("bid"), QString::number(b));
+
+        msg::setNextAnswer(QMessageBox::StandardButton(answer));
+        p.click("bsSkinSpeedButton6");
+        QCOMPARE(msg::lastShown().kind, msg::Kind::Question);
+        QCOMPARE(msg::lastShown().caption, QString("删除确认"));
+        QCOMPARE(msg::lastShown().text, QString("您确定要删除此记录吗?此操作不可恢复"));
+        const QStringList all{QString::number(c), QString::number(b), QString::number(a)};
+        if (deleted) {
+            QCOMPARE(p.ledger.entryCount(), 2);
+            QCOMPARE(listedBids(p.grid()), (QStringList{QString::number(c), QString::number(a)}));
+            QCOMPARE(p.totals(), (QStringList{"10", "10", "0", "3", "3", "0"}));
+        } else {
+            QCOMPARE(p.ledger.entryCount(), 3);
+            QCOMPARE(listedBids(p.grid()), all);
+            QCOMPARE(p.totals(), (QStringList{"15", "15", "0", "3", "3", "0"}));
+        }
+        Query ua(&p.dm().conn_jz_u, "ua");
+        ua.setSql("select count(*) from jz_ua");
+        ua.open();
+        QCOMPARE(ua.value(0, 0), QString("1"));
+    }
+
+    // Deleting from a search result lists the whole book again; the last entry leaves empty totals.
+    void deleteFromSearchThenTheLastOne()
+    {
+        Page p;
+        const int a = p.ledger.addEntry("收入", "2026-12- 1", "一", "甲", "10.00", "10.00", "0.00");
+        const int b = p.ledger.addEntry("支出", "2026-12- 2", "二", "乙", "5.00", "5.00", "0.00");
+        p.show();
+        QuickSearch *s = p.page.quickSearch();
+        s->kindBox()->setCurrentIndex(s->kindBox()->findText("支出"));
+        QTest::mouseClick(s->findChild<QPushButton *>("bsSkinButton1"), Qt::LeftButton);
+        QCOMPARE(listedBids(p.grid()), QStringList{QString::number(b)});
+        p.click("bsSkinSpeedButton6");
+        QCOMPARE(listedBids(p.grid()), QStringList{QString::number(a)});
+        p.click("bsSkinSpeedButton6");
+        QCOMPARE(p.grid()->model()->rowCount(), 0);
+        QCOMPARE(p.totals(), QStringList(6, QString()));
+    }
+
+    // "刷新" lists the book again in entry order; the sort mark stays on its title.
+    void refreshRestoresOrderKeepsMark()
+    {
+        Page p;
+        const int a = p.ledger.addEntry("收入", "2026-12- 9", "一", "甲", "1.00", "1.00", "0.00");
+        const int b = p.ledger.addEntry("收入", "2026-12- 1", "二", "乙", "2.00", "2.00", "0.00");
+        const int c = p.ledger.addEntry("收入", "2026-12- 5", "三", "丙", "3.00", "3.00", "0.00");
+        p.show();
+        clickTitle(p.grid(), 2);
+        QCOMPARE(listedBids(p.grid()), (QStringList{QString::number(b), QString::number(c), QString::number(a)}));
+        p.ledger.addEntry("收入", "2026-12- 7", "四", "丁", "4.00", "4.00", "0.00");
+        p.click("bsSkinSpeedButton4");
+        QCOMPARE(listedBids(p.grid()),
+                 (QStringList{QString::number(c + 1), QString::number(c), QString::number(b), QString::number(a)}));
+        QCOMPARE(p.grid()->title(2), QString("日期 ∧"));
+        QCOMPARE(p.totals().first(), QString("10"));
+    }
+
+    void wheelMovesOneRow_data()
+    {
+        QTest::addColumn<int>("start");
+        QTest::addColumn<int>("delta");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("towards user, middle") << 10 << -120 << 11;
+        QTest::newRow("away, middle") << 10 << 120 << 9;
+        QTest::newRow("large turn towards user") << 10 << -1200 << 11;
+        QTest::newRow("large turn away") << 10 << 960 << 9;
+        QTest::newRow("zero counts as away") << 10 << 0 << 9;
+        QTest::newRow("first row, away") << 0 << 120 << 0;
+        QTest::newRow("last row, towards user") << 39 << -120 << 39;
+        QTest::newRow("first row, towards user") << 0 << -120 << 1;
+    }
+    void wheelMovesOneRow()
+    {
+        QFETCH(int, start);
+        QFETCH(int, delta);
+        QFETCH(int, expected);
+        Page p;
+        for (int i = 0; i < 40; ++i)
+            p.ledger.addEntry("收入", "2026-12- 1", QString::number(i), "甲", "1.00", "1.00", "0.00");
+        p.show();
+        p.grid()->scrollTo(p.grid()->model()->index(start, 0));
+        clickRow(p.grid(), start);
+        QCOMPARE(p.dm().Query_jz_ab->currentRow(), start);
+        const int scroll = p.grid()->verticalScrollBar()->value();
+        wheel(p.grid(), delta);
+        QCOMPARE(p.grid()->currentIndex().row(), expected);
+        QCOMPARE(p.dm().Query_jz_ab->currentRow(), expected);
+        // In the middle of a page the grid itself does not scroll.
+        if (start == 10)
+            QCOMPARE(p.grid()->verticalScrollBar()->value(), scroll);
+    }
+
+    // The new-entry dialogs get the current book's key, whichever book that is.
+    void newEntryDialogsGetTheBookKey()
+    {
+        Page p;
+        p.ledger.addBook(12, "十二");
+        p.ledger.makeCurrent(12);
+        p.show();
+        Tnew_shouru income(p.ledger.dm.get());
+        Tnew_zhichu expense(p.ledger.dm.get());
+        p.page.setEntryDialogs(&income, &expense, nullptr, nullptr);
+        for (EntryDialog *d : {static_cast<EntryDialog *>(&income), static_cast<EntryDialog *>(&expense)}) {
+            d->setBookKey("stale");
+            new CloseWhenShown(d);
+        }
+        p.click("bsSkinSpeedButton2");
+        QCOMPARE(income.bookKey(), QString("12"));
+        QCOMPARE(expense.bookKey(), QString("stale"));
+        p.click("bsSkinSpeedButton3");
+        QCOMPARE(expense.bookKey(), QString("12"));
+    }
+
+    void hooksOfOtherWindows()
+    {
+        Page p;
+        p.show();
+        QStringList seen;
+        p.page.setHelpHook([&] { seen << "help"; });
+        p.page.setSwitchHook([&] { seen << "switch"; });
+        p.page.setNewBookHook([&] { seen << "new book"; });
+        p.click("bsSkinSpeedButton8");
+        QLabel *link = p.page.findChild<QLabel *>("bsSkinStdLabel1");
+        QCOMPARE(link->text(), QString("[切换]"));
+        QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);
+        QTest::mouseClick(link, Qt::LeftButton);
+        p.click("bsSkinSpeedButton1");
+        QCOMPARE(seen, (QStringList{"help", "switch", "new book"}));
+        QVERIFY(msg::shown().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestAccountBookPage)
+#include "tst_account_book_page.moc"
