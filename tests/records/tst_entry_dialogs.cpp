@@ -1,0 +1,691 @@
+#include <QtTest>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+
+#include <memory>
+#include <stdexcept>
+
+#include "test_support.h"
+#include "data/book_refresh.h"
+#include "data/data_module.h"
+#include "data/query.h"
+#include "records/amount_field.h"
+#include "records/entry_dialog.h"
+#include "ui/date_field.h"
+#include "ui/message_box.h"
+
+namespace {
+
+const QString kRequired = QStringLiteral("红色*号项必须填写");
+
+// A data folder of its own, the data module on it and the book refresh of start-up.
+struct Env
+{
+    testsupport::DataFolder folder;
+    TDataModule2 dm{folder.path()};
+    Env()
+    {
+        BookRefresh::full(dm);
+        msg::clearShown();
+    }
+
+    // Every row of a table, oldest first, as field -> text (NULL reads as a null QString).
+    QList<QHash<QString, QString>> rows(Connection &conn, const QString &table, const QString &key)
+    {
+        Query q(&conn, QStringLiteral("probe"));
+        q.setSql(QStringLiteral("select * from %1 order by %2").arg(table, key));
+        q.open();
+        QList<QHash<QString, QString>> out;
+        for (int r = 0; r < q.rowCount(); ++r) {
+            QHash<QString, QString> row;
+            for (int c = 0; c < q.columnCount(); ++c)
+                row.insert(q.fields()[c], q.isNull(r, c) ? QString() : q.value(r, c));
+            out << row;
+        }
+        return out;
+    }
+    QList<QHash<QString, QString>> entries() { return rows(dm.conn_jz_m, QStringLiteral("jz_ab"), QStringLiteral("bid")); }
+    int phraseCount(const QString &table) { return rows(dm.conn_jz_f, table, QStringLiteral("zid")).size(); }
+
+    QString addEntry(const QString &kind, const QString &summary, const QString &total,
+                     const QString &settled, const QString &outstanding, const QString &book = QStringLiteral("1"))
+    {
+        const bool income = kind == QStringLiteral("收入");
+        dm.conn_jz_m.exec(income
+            ? QStringLiteral("insert into jz_ab (b1,b2,b3,b4,b5,b6,b7,b14)values (:a,:b,:c,:d,:e,:f,:g,:h)")
+            : QStringLiteral("insert into jz_ab (b1,b2,b3,b4,b8,b9,b10,b14)values (:a,:b,:c,:d,:e,:f,:g,:h)"),
+            {{":a", kind}, {":b", "2012- 8-27"}, {":c", summary}, {":d", "单位"},
+             {":e", total}, {":f", settled}, {":g", outstanding}, {":h", book}});
+        return QString::number(dm.conn_jz_m.lastInsertId());
+    }
+};
+
+std::unique_ptr<EntryDialog> makeDialog(const QString &name, TDataModule2 *dm)
+{
+    if (name == QLatin1String("Tnew_shouru"))
+        return std::make_unique<Tnew_shouru>(dm);
+    if (name == QLatin1String("Tnew_zhichu"))
+        return std::make_unique<Tnew_zhichu>(dm);
+    if (name == QLatin1String("Tedit_shouru"))
+        return std::make_unique<Tedit_shouru>(dm);
+    return std::make_unique<Tedit_zhichu>(dm);
+}
+
+// The dialog's controls by their names.
+struct Fields
+{
+    explicit Fields(EntryDialog *d)
+        : dialog(d)
+        , summary(d->findChild<QLineEdit *>("bsSkinEdit4"))
+        , counterparty(d->findChild<QLineEdit *>("bsSkinEdit5"))
+        , date(d->findChild<DateField *>("bsSkinDateEdit1"))
+        , total(d->findChild<AmountField *>("bsSkinEdit1"))
+        , settled(d->findChild<AmountField *>("bsSkinEdit2"))
+        , outstanding(d->findChild<AmountField *>("bsSkinEdit3"))
+        , save(d->findChild<QPushButton *>("bsSkinButton1"))
+        , cancel(d->findChild<QPushButton *>("bsSkinButton2"))
+    {
+    }
+    EntryDialog *dialog;
+    QLineEdit *summary;
+    QLineEdit *counterparty;
+    DateField *date;
+    AmountField *total;
+    AmountField *settled;
+    AmountField *outstanding;
+    QPushButton *save;
+    QPushButton *cancel;
+
+    QStringList amounts() const { return {total->text(), settled->text(), outstanding->text()}; }
+};
+
+bool showActive(QWidget *w)
+{
+    w->show();
+    w->activateWindow();
+    return QTest::qWaitForWindowActive(w);
+}
+
+// Replaces a field's whole text by typing, the field keeping the focus.
+void retype(QWidget *field, const QString &keys)
+{
+    field->setFocus(Qt::OtherFocusReason);
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    if (keys.isEmpty())
+        QTest::keyClick(field, Qt::Key_Backspace);
+    else
+        QTest::keyClicks(field, keys);
+}
+
+// Types text that may hold characters outside Latin-1 (one key event carrying it all).
+void typeText(QWidget *field, const QString &text)
+{
+    field->setFocus(Qt::OtherFocusReason);
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(field, Qt::Key_Backspace);
+    if (!text.isEmpty())
+        QTest::sendKeyEvent(QTest::Click, field, Qt::Key_unknown, text, Qt::NoModifier);
+}
+
+QString today() { return DateField::format(QDate::currentDate()); }
+
+} // namespace
+
+class TestEntryDialogs : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { testsupport::initApplication(); }
+
+    void twins_data();
+    void twins();
+    void tabOrder();
+
+    void changeRules();
+    void upArrowFromZero();
+    void refusedKeys_data();
+    void refusedKeys();
+    void settledAgainstNonNumberTotal();
+
+    void enterSavesTextAsTyped_data();
+    void enterSavesTextAsTyped();
+    void clickSaveStoresRewrittenTotal();
+    void expenseGoesToExpenseColumns();
+    void requiredFields_data();
+    void requiredFields();
+    void loneMinusTotalStoredAsNumber();
+
+    void saveRerunsSearchAndTotals();
+    void phraseListsGrowNewestFirst();
+    void errorMidwayKeepsDialogOpen();
+
+    void onShowResetsNewDialog();
+    void editorOpensWithStoredTexts_data();
+    void editorOpensWithStoredTexts();
+    void editorKeepsKindAndBook_data();
+    void editorKeepsKindAndBook();
+    void editorRefusesNonNumberTotal();
+};
+
+void TestEntryDialogs::twins_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<QString>("group");
+    QTest::addColumn<QString>("hiddenLabel");
+    QTest::addColumn<QString>("badge");
+    QTest::newRow("new income") << "Tnew_shouru" << "新增收入" << 472 << "请输入收入详情" << "bsSkinStdLabel7" << "";
+    QTest::newRow("new expense") << "Tnew_zhichu" << "新增支出" << 474 << "请输入支出详情" << "bsSkinStdLabel7" << "";
+    QTest::newRow("edit income") << "Tedit_shouru" << "修改选中的收入" << 472 << "请输入收入详情" << "bsSkinStdLabel7" << "img_shouru";
+    QTest::newRow("edit expense") << "Tedit_zhichu" << "修改选中的支出" << 474 << "请输入支出详情" << "bsSkinStdLabel12" << "img_zhichu";
+}
+
+void TestEntryDialogs::twins()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+    QFETCH(int, width);
+    QFETCH(QString, group);
+    QFETCH(QString, hiddenLabel);
+    QFETCH(QString, badge);
+    Env env;
+    auto d = makeDialog(name, &env.dm);
+    QCOMPARE(d->objectName(), name);
+    QCOMPARE(d->windowTitle(), caption);
+    QVERIFY(showActive(d.get()));
+    QCOMPARE(d->size(), QSize(width, 228));
+    QCOMPARE(d->minimumSize(), d->maximumSize());
+    QVERIFY(!(d->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+    QVERIFY(d->windowFlags() & Qt::WindowCloseButtonHint);
+
+    auto *box = d->findChild<QGroupBox *>();
+    QVERIFY(box);
+    QCOMPARE(box->title(), group);
+    auto *label = d->findChild<QLabel *>(hiddenLabel);
+    QVERIFY(label);
+    QVERIFY(!label->isVisible());
+    QVERIFY(d->findChild<QLineEdit *>("bsSkinEdit4")->maxLength() == 160);
+    QVERIFY(d->findChild<QLineEdit *>("bsSkinEdit5")->maxLength() == 160);
+    Fields f(d.get());
+    QVERIFY(f.save->isDefault());
+    QCOMPARE(f.save->text(), QString("保  存"));
+    QCOMPARE(f.cancel->text(), QString("取  消"));
+    QVERIFY(d->findChild<QToolButton *>("bsSkinSpeedButton1"));
+    QVERIFY(d->findChild<QToolButton *>("bsSkinSpeedButton2"));
+    if (!badge.isEmpty()) {
+        auto *img = d->findChild<QLabel *>(badge);
+        QVERIFY(img);
+        QVERIFY(!img->pixmap().isNull());
+    }
+    // Three red stars: summary, counterparty, total.
+    int stars = 0;
+    for (QLabel *l : d->findChildren<QLabel *>())
+        stars += l->text() == QLatin1String("*") && l->isVisible();
+    QCOMPARE(stars, 3);
+}
+
+void TestEntryDialogs::tabOrder()
+{
+    Env env;
+    Tnew_shouru d(&env.dm);
+    QVERIFY(showActive(&d));
+    Fields f(&d);
+    const QList<QWidget *> chain{f.summary, f.counterparty, f.date, f.total, f.settled, f.outstanding,
+                                 f.save, f.cancel};
+    QVERIFY(f.summary->hasFocus());
+    for (int i = 1; i < chain.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget *now = QApplication::focusWidget();
+        QVERIFY2(now == chain[i] || chain[i]->isAncestorOf(now), qPrintable(chain[i]->objectName()));
+    }
+}
+
+void TestEntryDialogs::changeRules()
+{
+    Env env;
+    Tnew_shouru d(&env.dm);
+    QVERIFY(showActive(&d));
+    Fields f(&d);
+    retype(f.total, "12");
+    QCOMPARE(f.amounts(), QStringList({"12", "12.00", "0.00"}));
+    retype(f.settled, "5");
+    QCOMPARE(f.amounts(), QStringList({"12.00", "5", "7.00"}));
+    retype(f.settled, "15");
+    QCOMPARE(f.amounts(), QStringList({"12.00", "15", "-3.00"}));
+    // Typing into the outstanding amount changes only it.
+    retype(f.outstanding, "1");
+    QCOMPARE(f.amounts(), QStringList({"12.00", "15.00", "1"}));
+    // A new total overrides everything below it.
+    retype(f.total, "20.5");
+    QCOMPARE(f.amounts(), QStringList({"20.5", "20.50", "0.00"}));
+}
+
+void TestEntryDialogs::upArrowFromZero()
+{
+    Env env;
+    Tnew_zhichu d(&env.dm);
+    QVERIFY(showActive(&d));
+    Fields f(&d);
+    QCOMPARE(f.total->text(), QString("0.00"));
+    f.total->setFocus(Qt::OtherFocusReason);
+    QTest::keyClick(f.total, Qt::Key_Up);
+    QCOMPARE(f.amounts(), QStringList({"1.00", "1.00", "0.00"}));
+}
+
+void TestEntryDialogs::refusedKeys_data()
+{
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("settled");
+    QTest::newRow("minus first is taken") << "-" << "-" << "0.00";
+    QTest::newRow("second minus") << "-4-" << "-4" << "-4.00";
+    QTest::newRow("second point") << "1.5.2" << "1.52" << "1.52";
+    QTest::newRow("letter") << "7x" << "7" << "7.00";
+}
+
+void TestEntryDialogs::refusedKeys()
+{
+    QFETCH(QString, keys);
+    QFETCH(QString, text);
+    QFETCH(QString, settled);
+    Env env;
+    Tnew_shouru d(&env.dm);
+    QVERIFY(showActive(&d));
+    Fields f(&d);
+    retype(f.total, QString());
+    QTest::keyClicks(f.total, keys);
+    QCOMPARE(f.total->text(), text);
+    QCOMPARE(f.settled->text(), settled);
+}
+
+void TestEntryDialogs::settledAgainstNonNumberTotal()
+{
+    Env env;
+    // A stored lone "-" total: it stands until the total itself loses the focus.
+    Tedit_shouru d(&env.dm);
+    d.loadEntry("1", "s", "c", "2012- 8-27", "-", "0.00", "1.00");
+    QVERIFY(showActive(&d));
+    Fields f(&d);
+    retype(f.settled, "5");
+    QCOMPARE(msg::lastShown().kind, msg::Kind::Error);
+    QCOMPARE(msg::lastShown().text, QString("'-' is not a valid floating point value"));
+    QCOMPARE(f.amounts(), QStringList({"-", "5", "1.00"}));
+    QVERIFY(d.isVisible());
+}
+
+void TestEntryDialogs::enterSavesTextAsTyped_data()
+{
+    QTest::addColumn<QString>("enterIn");
+    QTest::addColumn<QString>("total");
+    // Enter right after typing into the total: the total is stored as typed.
+    QTest::newRow("total") << "bsSkinEdit1" << "12";
+    // Enter elsewhere: the total lost the focus first and reads 12.00.
+    QTest::newRow("settled") << "bsSkinEdit2" << "12.00";
+    QTest::newRow("outstanding") << "bsSkinEdit3" << "12.00";
+    QTest::newRow("date") << "bsSkinDateEdit1" << "12.00";
+    QTest::newRow("summary") << "bsSkinEdit4" << "12.00";
+    QTest::newRow("counterparty") << "bsSkinEdit5" << "12.00";
+}
+
+void TestEntryDialogs::enterSavesTextAsTyped()
+{
+    QFETCH(QString, enterIn);
+    QFETCH(QString, total);
+    Env env;
+    Tnew_shouru d(&env.dm);
+    d.setBookKey(BookRefresh::bookKey(env.dm));
+    QVERIFY(showActive(&d));
+    Fields f(&d);
+    typeText(f.summary, QStringLiteral("工资"));
+    typeText(f.counterparty, QStringLiteral("公司"));
+    retype(f.total, "12");
+    auto *target = d.findChild<QWidget *>(enterIn);
+    QVERIFY(target);
+    if (target != f.total)
+        target->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+
+    QVERIFY(!d.isVisible());
+    const auto rows = env.entries();
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows[0]["b1"], QString("收入"));
+    QCOMPARE(rows[0]["b2"], today());
+    QCOMPARE(rows[0]["b3"], QString("工资"));
+    QCOMPARE(rows[0]["b4"], QString("公司"));
+    QCOMPARE(rows[0]["b5"], total);
+    QCOMPARE(rows[0]["b6"], QString("12.00"));
+    QCOMPARE(rows[0]["b7"], QString("0.00"));
+    QVERIFY(rows[0]["b8"].isNull() && rows[0]["b9"].isNull() && rows[0]["b10"].isNull());
+    QCOMPARE(rows[0]["b14"], QString("1"));
+    QCOMPARE(env.dm.Query_jz_ab->rowCount(), 1);
+    QCOMPARE(env.dm.Query_count_shouru->value(0, 0), QString("12"));
+}
+
+void TestEntryDialogs::clickSaveStoresRewrittenTotal()
+{
+    Env env;
+    Tnew_shouru d(&env.dm);
+    d.setBookKey("1");
+    QVERIFY(showActive(&d));
+    Fields f(&d);
+    f.summary->setText("a");
+    f.counterparty->setText("b");
+    retype(f.total, "12");
+    QTest::mouseClick(f.save, Qt::LeftButton);
+    QVERIFY(!d.isVisible());
+    const auto rows = env.entries();
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows[0]["b5"], QString("12.00"));
+    QCOMPARE(rows[0]["b6"], QString("12.00"));
+}
+
+void TestEntryDialogs::expenseGoesToExpenseColumns()
+{
+    Env env;
+    Tnew_zhichu d(&env.dm);
+    d.setBookKey("1");
+    QVERIFY(showActive(&d));
+    Fields f(&d);
+    f.summary->setText("房租");
+    f.counterparty->setText("房东");
+    retype(f.total, "30");
+    retype(f.settled, "10");
+    QTest::mouseClick(f.save, Qt::LeftButton);
+    const auto rows = env.entries();
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows[0]["b1"], QString("支出"));
+    QVERIFY(rows[0]["b5"].isNull() && rows[0]["b6"].isNull() && rows[0]["b7"].isNull());
+    QCOMPARE(QStringList({rows[0]["b8"], rows[0]["b9"], rows[0]["b10"]}), QStringList({"30.00", "10.00", "20.00"}));
+    QCOMPARE(env.dm.Query_count_zhichu->value(0, 0), QString("30"));
+    QCOMPARE(env.dm.Query_count_yingfu->value(0, 0), QString("20"));
+    QCOMPARE(env.dm.Query_count_shouru->value(0, 0), QString());
+}
+
+void TestEntryDialogs::requiredFields_data()
+{
+    QTest::addColumn<QString>("summary");
+    QTest::addColumn<QString>("counterparty");
+    QTest::addColumn<QString>("total");
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("summary empty") << "" << "单位" << "5" << true;
+    QTest::newRow("counterparty empty") << "摘要" << "" << "5" << true;
+    QTest::newRow("total empty") << "摘要" << "单位" << "" << true;
+    QTest::newRow("all empty") << "" << "" << "" << true;
+    QTest::newRow("blanks pass") << "  " << " " << "5" << false;
+}
+
+void TestEntryDialogs::requiredFields()
+{
+    QFETCH(QString, summary);
+    QFETCH(QString, counterparty);
+    QFETCH(QString, total);
+    QFETCH(bool, refused);
+    Env env;
+    Tnew_shouru d(&env.dm);
+    d.setBookKey("1");
+    QVERIFY(showActive(&d));
+    Fields f(&d);
+    typeText(f.summary, summary);
+    typeText(f.counterparty, counterparty);
+    retype(f.total, total);
+    const int phrases = env.phraseCount("a1");
+    // Enter in the total: a click on "保  存" would first rewrite an empty total to 0.00.
+    QTest::keyClick(f.total, Qt::Key_Return);
+
+    if (refused) {
+        QCOMPARE(msg::shown().size(), 1);
+        QCOMPARE(msg::lastShown().kind, msg::Kind::Information);
+        QCOMPARE(msg::lastShown().text, kRequired);
+        QVERIFY(d.isVisible());
+        QCOMPARE(f.summary->text(), summary);
+        QVERIFY(env.entries().isEmpty());
+        QCOMPARE(env.phraseCount("a1"), phrases);
+    } else {
+        QVERIFY(msg::shown().isEmpty());
+        QVERIFY(!d.isVisible());
+        const auto rows = env.entries();
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows[0]["b3"], summary);
+        QCOMPARE(rows[0]["b4"], counterparty);
+    }
+}
+
+void TestEntryDialogs::loneMinusTotalStoredAsNumber()
+{
+    Env env;
+    Tnew_shouru d(&env.dm);
+    d.setBookKey("1");
+    QVERIFY(showActive(&d));
+    Fields f(&d);
+    f.summary->setText("a");
+    f.counterparty->setText("b");
+    retype(f.total, "8");
+    retype(f.outstanding, "-");
+    retype(f.total, "-");  // the value stays 8
+    QCOMPARE(f.total->text(), QString("-"));
+    QTest::keyClick(f.total, Qt::Key_Return);
+    QVERIFY(!d.isVisible());
+    const auto rows = env.entries();
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows[0]["b5"], QString("8.00"));
+    QCOMPARE(rows[0]["b6"], QString("8.00"));
+    QCOMPARE(rows[0]["b7"], QString("0.00"));
+    QCOMPARE(env.dm.Query_count_shouru->value(0, 0), QString("8"));
+}
+
+void TestEntryDialogs::saveRerunsSearchAndTotals()
+{
+    Env env;
+    env.addEntry("收入", "房租", "100.00", "100.00", "0.00");
+    env.addEntry("收入", "工资", "50.00", "50.00", "0.00");
+    BookRefresh::full(env.dm);
+    // A search left in force on the entry list.
+    Query *list = env.dm.Query_jz_ab;
+    list->close();
+    list->setSql("select * from jz_ab where b3 like :p and b14 = :k order by bid desc");
+    list->bind(":p", "%房%");
+    list->bind(":k", "1");
+    list->open();
+    QCOMPARE(list->rowCount(), 1);
+
+    Tnew_shouru d(&env.dm);
+    for (const QString &summary : {QStringLiteral("奖金"), QStringLiteral("房屋押金")}) {
+        d.setBookKey("1");
+        QVERIFY(showActive(&d));
+        Fields f(&d);
+        f.summary->setText(summary);
+        f.counterparty->setText("x");
+        retype(f.total, "1");
+        QTest::keyClick(f.total, Qt::Key_Return);
+        QVERIFY(!d.isVisible());
+    }
+    // Only the match shows, newest first; the totals cover the whole book.
+    QCOMPARE(list->rowCount(), 2);
+    QCOMPARE(list->value(0, "b3"), QString("房屋押金"));
+    QCOMPARE(list->value(1, "b3"), QString("房租"));
+    QCOMPARE(env.dm.Query_count_shouru->value(0, 0), QString("152"));
+    QCOMPARE(env.entries().size(), 4);
+}
+
+void TestEntryDialogs::phraseListsGrowNewestFirst()
+{
+    Env env;
+    Tnew_zhichu d(&env.dm);
+    const QStringList summaries{"午餐", "午餐", "车费"};
+    for (int i = 0; i < summaries.size(); ++i) {
+        d.setBookKey("1");
+        QVERIFY(showActive(&d));
+        Fields f(&d);
+        f.summary->setText(summaries[i]);
+        f.counterparty->setText(QStringLiteral("店%1").arg(i));
+        retype(f.total, "3");
+        QTest::mouseClick(f.save, Qt::LeftButton);
+        QVERIFY(!d.isVisible());
+        QCOMPARE(env.dm.Query_jz_a1->rowCount(), i + 1);
+        QCOMPARE(env.dm.Query_jz_a2->rowCount(), i + 1);
+        QCOMPARE(env.dm.Query_jz_a1->value(0, "z1"), summaries[i]);
+        QCOMPARE(env.dm.Query_jz_a2->value(0, "z1"), QStringLiteral("店%1").arg(i));
+        QCOMPARE(env.dm.Query_jz_a1->currentRow(), 0);
+    }
+    QCOMPARE(env.dm.Query_jz_a1->value(1, "z1"), QString("午餐"));
+    QCOMPARE(env.dm.Query_jz_a1->value(2, "z1"), QString("午餐"));
+}
+
+void TestEntryDialogs::errorMidwayKeepsDialogOpen()
+{
+    Env env;
+    env.dm.conn_jz_f.exec("create trigger refuse_a2 before insert on a2 begin select raise(abort, 'a2 refused'); end");
+    Tnew_shouru d(&env.dm);
+    d.setBookKey("1");
+    QVERIFY(showActive(&d));
+    Fields f(&d);
+    f.summary->setText("s");
+    f.counterparty->setText("c");
+    retype(f.total, "4");
+    QTest::mouseClick(f.save, Qt::LeftButton);
+
+    QCOMPARE(msg::lastShown().kind, msg::Kind::Error);
+    QVERIFY(msg::lastShown().text.contains("a2 refused"));
+    QVERIFY(d.isVisible());
+    // What ran before stays done; the totals were not reached.
+    QCOMPARE(env.entries().size(), 1);
+    QCOMPARE(env.dm.Query_jz_ab->rowCount(), 1);
+    QCOMPARE(env.dm.Query_jz_a1->rowCount(), 1);
+    QCOMPARE(env.phraseCount("a2"), 0);
+    QCOMPARE(env.dm.Query_count_shouru->value(0, 0), QString());
+}
+
+void TestEntryDialogs::onShowResetsNewDialog()
+{
+    Env env;
+    Tnew_shouru d(&env.dm);
+    d.setBookKey("7");
+    QVERIFY(showActive(&d));
+    Fields f(&d);
+    f.summary->setText("s");
+    f.counterparty->setText("c");
+    f.date->setText("2001- 2- 3");
+    retype(f.total, "9");
+    retype(f.outstanding, "4");
+    QTest::mouseClick(f.cancel, Qt::LeftButton);
+    QVERIFY(!d.isVisible());
+    QVERIFY(env.entries().isEmpty());
+
+    QVERIFY(showActive(&d));
+    QCOMPARE(f.amounts(), QStringList({"0.00", "0.00", "0.00"}));
+    QCOMPARE(f.total->value(), 0.0);
+    QCOMPARE(f.date->text(), today());
+    QCOMPARE(f.summary->text(), QString());
+    QCOMPARE(f.counterparty->text(), QString());
+    QCOMPARE(d.bookKey(), QString("7"));
+    // Closing from the title bar stores nothing either.
+    d.close();
+    QVERIFY(env.entries().isEmpty());
+}
+
+void TestEntryDialogs::editorOpensWithStoredTexts_data()
+{
+    QTest::addColumn<QStringList>("stored");
+    QTest::newRow("consistent") << QStringList{"100.00", "80.00", "20.00"};
+    QTest::newRow("no decimals") << QStringList{"100", "80", "20"};
+    QTest::newRow("outstanding typed by hand") << QStringList{"100.00", "80.00", "5.00"};
+    QTest::newRow("settled equals total") << QStringList{"100", "100.00", "0.00"};
+    QTest::newRow("negative outstanding") << QStringList{"10.00", "15.00", "-5.00"};
+}
+
+void TestEntryDialogs::editorOpensWithStoredTexts()
+{
+    QFETCH(QStringList, stored);
+    Env env;
+    Tedit_shouru d(&env.dm);
+    Fields f(&d);
+    // A previous use leaves other values behind: the new filling must not depend on them.
+    for (const QStringList &amounts : {QStringList{"100.00", "30.00", "70.00"}, stored}) {
+        d.loadEntry("5", "摘要", "单位", "2012- 8-27", amounts[0], amounts[1], amounts[2]);
+        QVERIFY(showActive(&d));
+        QCOMPARE(f.amounts(), amounts);
+        QCOMPARE(f.summary->text(), QString("摘要"));
+        QCOMPARE(f.counterparty->text(), QString("单位"));
+        QCOMPARE(f.date->text(), QString("2012- 8-27"));
+        QCOMPARE(d.entryNumber(), QString("5"));
+        d.hide();
+    }
+    // No reset on show: showing again keeps what was loaded.
+    QVERIFY(showActive(&d));
+    QCOMPARE(f.amounts(), stored);
+    // Changing the total in the editor: settled follows, outstanding 0.00.
+    retype(f.total, "60");
+    QCOMPARE(f.amounts(), QStringList({"60", "60.00", "0.00"}));
+}
+
+void TestEntryDialogs::editorKeepsKindAndBook_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("income") << "收入";
+    QTest::newRow("expense") << "支出";
+}
+
+void TestEntryDialogs::editorKeepsKindAndBook()
+{
+    QFETCH(QString, kind);
+    const bool income = kind == QStringLiteral("收入");
+    Env env;
+    const QString other = env.addEntry(kind, "旧", "9.00", "9.00", "0.00");
+    const QString bid = env.addEntry(kind, "旧摘要", "100", "80", "20");
+    BookRefresh::full(env.dm);
+    auto d = makeDialog(income ? "Tedit_shouru" : "Tedit_zhichu", &env.dm);
+    d->setBookKey("99"); // editors have no book key
+    d->loadEntry(bid, "旧摘要", "单位", "2012- 8-27", "100", "80", "20");
+    QVERIFY(showActive(d.get()));
+    Fields f(d.get());
+    typeText(f.summary, QStringLiteral("新摘要"));
+    retype(f.settled, "30");
+    QTest::keyClick(f.settled, Qt::Key_Enter);
+    QVERIFY(!d->isVisible());
+
+    const auto rows = env.entries();
+    QCOMPARE(rows.size(), 2);
+    QCOMPARE(rows[1]["bid"], bid);
+    QCOMPARE(rows[1]["b1"], kind);
+    QCOMPARE(rows[1]["b14"], QString("1"));
+    QCOMPARE(rows[1]["b3"], QString("新摘要"));
+    QCOMPARE(rows[1]["b4"], QString("单位"));
+    QCOMPARE(rows[1]["b2"], QString("2012- 8-27"));
+    const QStringList mine = income ? QStringList{"b5", "b6", "b7"} : QStringList{"b8", "b9", "b10"};
+    const QStringList theirs = income ? QStringList{"b8", "b9", "b10"} : QStringList{"b5", "b6", "b7"};
+    QCOMPARE(QStringList({rows[1][mine[0]], rows[1][mine[1]], rows[1][mine[2]]}),
+             QStringList({"100", "30", "70.00"}));
+    for (const QString &c : theirs)
+        QVERIFY(rows[1][c].isNull());
+    QCOMPARE(rows[0]["b3"], QString("旧"));     // the other entry is untouched
+    QCOMPARE(rows[0]["bid"], other);
+    QCOMPARE(env.dm.Query_jz_a1->value(0, "z1"), QString("新摘要"));
+    QCOMPARE(env.dm.Query_jz_a2->value(0, "z1"), QString("单位"));
+    QCOMPARE(env.dm.totalQuery(income ? 0 : 3)->value(0, 0), QString("109"));
+    QCOMPARE(env.dm.totalQuery(income ? 2 : 5)->value(0, 0), QString("70"));
+}
+
+void TestEntryDialogs::editorRefusesNonNumberTotal()
+{
+    Env env;
+    Tedit_zhichu d(&env.dm);
+    try {
+        d.loadEntry("3", "s", "c", "2012- 8-27", "-", "5.00", "1.00");
+        QFAIL("no exception");
+    } catch (const std::runtime_error &e) {
+        QCOMPARE(QString::fromUtf8(e.what()), QString("'-' is not a valid floating point value"));
+    }
+    QVERIFY(msg::shown().isEmpty());
+    // A settled text of the value the field holds computes nothing and loads fine.
+    Tedit_zhichu fresh(&env.dm);
+    fresh.loadEntry("3", "s", "c", "2012- 8-27", "-", "0.00", "1.00");
+    Fields f(&fresh);
+    QCOMPARE(f.amounts(), QStringList({"-", "0.00", "1.00"}));
+}
+
+QTEST_MAIN(TestEntryDialogs)
+#include "tst_entry_dialogs.moc"
