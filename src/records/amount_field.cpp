@@ -1,0 +1,398 @@
+#include "records/amount_field.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QWheelEvent>
+
+#include <charconv>
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+using Int128 = __int128;
+
+// Parses a text the way a C-locale float parser reads a number (blanks around it, sign,
+// digits with an optional point, an optional exponent) and returns it exactly in units of
+// 1/10000, the fifth decimal onwards rounded half away from zero. False when the text is no
+// number or too large for the fixed-point form.
+bool parseFixed4(const QString &text, Int128 &out)
+{
+    const QString t = text.trimmed();
+    int i = 0;
+    const int n = t.size();
+    bool negative = false;
+    if (i < n && (t[i] == u'-' || t[i] == u'+')) {
+        negative = t[i] == u'-';
+        ++i;
+    }
+    std::string digits; // mantissa digits without the point, leading zeros dropped
+    int fractionDigits = 0;
+    bool anyDigit = false;
+    bool seenPoint = false;
+    for (; i < n; ++i) {
+        const QChar c = t[i];
+        if (c >= u'0' && c <= u'9') {
+            anyDigit = true;
+            if (seenPoint)
+                ++fractionDigits;
+            if (!digits.empty() || c != u'0') // leading zeros only shift the scale
+                digits.push_back(char(c.unicode()));
+        } else if (c == u'.' && !seenPoint) {
+            seenPoint = true;
+        } else {
+            break;
+        }
+    }
+    if (!anyDigit)
+        return false;
+    long long exponent = 0;
+    if (i < n && (t[i] == u'e' || t[i] == u'E')) {
+        ++i;
+        bool expNegative = false;
+        if (i < n && (t[i] == u'-' || t[i] == u'+')) {
+            expNegative = t[i] == u'-';
+            ++i;
+        }
+        const int start = i;
+        for (; i < n && t[i] >= u'0' && t[i] <= u'9'; ++i) {
+            if (exponent < 100000)
+                exponent = exponent * 10 + (t[i].unicode() - u'0');
+        }
+        if (i == start)
+            return false;
+        if (expNegative)
+            exponent = -exponent;
+    }
+    if (i != n)
+        return false;
+
+    // value = digits * 10^(exponent - fractionDigits); we want it times 10^4.
+    const long long shift = exponent - fractionDigits + 4;
+    Int128 units = 0;
+    if (digits.empty()) {
+        units = 0;
+    } else if (shift >= 0) {
+        if (static_cast<long long>(digits.size()) + shift > 30)
+            return false;
+        for (char d : digits)
+            units = units * 10 + (d - '0');
+        for (long long k = 0; k < shift; ++k)
+            units *= 10;
+    } else {
+        const long long keep = static_cast<long long>(digits.size()) + shift; // digits left of the cut
+        if (keep > 30)
+            return false;
+        for (long long k = 0; k < keep; ++k)
+            units = units * 10 + (digits[size_t(k)] - '0');
+        // The first dropped digit decides: five or more is at least half.
+        if (keep >= 0 && digits[size_t(keep)] >= '5')
+            units += 1;
+    }
+    out = negative ? -units : units;
+    return true;
+}
+
+QString int128Text(Int128 v)
+{
+    if (v == 0)
+        return QStringLiteral("0");
+    std::string s;
+    while (v > 0) {
+        s.insert(s.begin(), char('0' + int(v % 10)));
+        v /= 10;
+    }
+    return QString::fromLatin1(s);
+}
+
+// Cents as text with two decimals; no sign for zero.
+QString centsText(Int128 cents)
+{
+    const bool negative = cents < 0;
+    const Int128 a = negative ? -cents : cents;
+    const int fraction = int(a % 100);
+    QString s = int128Text(a / 100) + QLatin1Char('.')
+                + QString::number(fraction).rightJustified(2, QLatin1Char('0'));
+    if (negative)
+        s.prepend(QLatin1Char('-'));
+    return s;
+}
+
+bool parseWellFormed(const QString &t, double &out)
+{
+    if (!AmountField::isWellFormed(t))
+        return false;
+    const QByteArray bytes = t.toLatin1();
+    double v = 0;
+    const auto res = std::from_chars(bytes.constData(), bytes.constData() + bytes.size(), v);
+    if (res.ec != std::errc() || res.ptr != bytes.constData() + bytes.size())
+        return false; // "-." is well-formed yet no number: the value stays
+    out = v;
+    return true;
+}
+
+} // namespace
+
+AmountField::AmountField(QWidget *parent)
+    : QAbstractSpinBox(parent)
+{
+    QFont f = font();
+    f.setBold(true);
+    setFont(f);
+    // Keys must arrive as key events so the character rules see every character.
+    setAttribute(Qt::WA_InputMethodEnabled, false);
+    lineEdit()->setAttribute(Qt::WA_InputMethodEnabled, false);
+    setInputMethodHints(Qt::ImhFormattedNumbersOnly);
+    // Drops and middle-button pastes would bypass the key rules.
+    lineEdit()->setAcceptDrops(false);
+    lineEdit()->installEventFilter(this);
+
+    connect(lineEdit(), &QLineEdit::textChanged, this, &AmountField::onTextChanged);
+    rewriteFromValue();
+}
+
+void AmountField::setValue(double v)
+{
+    m_value = v;
+    rewriteFromValue();
+    Q_EMIT changed();
+}
+
+QString AmountField::text() const
+{
+    return lineEdit()->text();
+}
+
+void AmountField::setText(const QString &t)
+{
+    lineEdit()->setText(t);
+}
+
+bool AmountField::isWellFormed(const QString &t)
+{
+    if (t.isEmpty() || t == QLatin1String("-"))
+        return false;
+    int minus = 0;
+    int points = 0;
+    for (qsizetype i = 0; i < t.size(); ++i) {
+        const QChar c = t[i];
+        if (c == u'-') {
+            if (i != 0 || ++minus > 1)
+                return false;
+        } else if (c == u'.') {
+            if (i == 0 || ++points > 1)
+                return false;
+        } else if (c < u'0' || c > u'9') {
+            return false;
+        }
+    }
+    return true;
+}
+
+QString AmountField::format(double v)
+{
+    QString s = QString::number(v, 'f', 2);
+    if (s == QLatin1String("-0.00"))
+        s = QStringLiteral("0.00");
+    return s;
+}
+
+QString AmountField::difference(const QString &total, const QString &settled)
+{
+    Int128 a = 0;
+    Int128 b = 0;
+    for (const auto &[text, target] : {std::pair{&total, &a}, std::pair{&settled, &b}}) {
+        if (!parseFixed4(*text, *target))
+            throw std::runtime_error(
+                QStringLiteral("'%1' is not a valid floating point value").arg(*text).toStdString());
+    }
+    const Int128 d = a - b; // units of 1/10000
+    Int128 cents = d / 100;
+    const Int128 rest = d % 100;
+    if (rest >= 50)
+        ++cents;
+    else if (rest <= -50)
+        --cents;
+    return centsText(cents);
+}
+
+QString AmountField::storedText(const QString &text, double value)
+{
+    double parsed = 0;
+    return parseWellFormed(text, parsed) ? text : format(value);
+}
+
+void AmountField::stepBy(int steps)
+{
+    const double next = m_value + double(steps);
+    const bool moved = next != m_value;
+    m_value = next;
+    rewriteFromValue();
+    if (moved)
+        Q_EMIT changed();
+}
+
+QAbstractSpinBox::StepEnabled AmountField::stepEnabled() const
+{
+    if (isReadOnly())
+        return StepNone;
+    return StepUpEnabled | StepDownEnabled;
+}
+
+void AmountField::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Enter:
+    case Qt::Key_Return:
+        // Left for the dialog: its default button saves.
+        event->ignore();
+        return;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        if (!isReadOnly())
+            stepBy(event->key() == Qt::Key_Up ? 1 : -1);
+        event->accept();
+        return;
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        event->ignore();
+        return;
+    default:
+        break;
+    }
+    if (event->matches(QKeySequence::Paste)) {
+        pasteFrom(int(QClipboard::Clipboard));
+        event->accept();
+        return;
+    }
+    const QString t = event->text();
+    const bool plain = !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+    if (plain && !t.isEmpty() && t.at(0).isPrint() && !isReadOnly()) {
+        const Typed check = checkTyped(t);
+        if (check != Typed::Ok) {
+            // Past the limit characters are dropped silently, as a plain line edit does.
+            if (check == Typed::Refused)
+                refuse();
+            event->accept();
+            return;
+        }
+    }
+    QAbstractSpinBox::keyPressEvent(event);
+}
+
+AmountField::Typed AmountField::checkTyped(const QString &s) const
+{
+    const QLineEdit *edit = lineEdit();
+    QString seen = edit->text(); // the rules look at the whole text, selection included
+    for (const QChar c : s) {
+        const bool ok = (c >= u'0' && c <= u'9') || ((c == u'-' || c == u'.') && !seen.contains(c));
+        if (!ok)
+            return Typed::Refused;
+        seen.append(c);
+    }
+    if (edit->text().size() - edit->selectedText().size() + s.size() > MaxLength)
+        return Typed::TooLong;
+    return Typed::Ok;
+}
+
+void AmountField::refuse()
+{
+    QApplication::beep();
+    Q_EMIT refused();
+}
+
+void AmountField::pasteFrom(int mode)
+{
+    if (isReadOnly())
+        return;
+    const QString clip = QGuiApplication::clipboard()->text(QClipboard::Mode(mode)).trimmed();
+    if (clip.isEmpty())
+        return;
+    // A paste goes in whole or not at all.
+    if (checkTyped(clip) == Typed::Ok)
+        lineEdit()->insert(clip);
+    else
+        refuse();
+}
+
+void AmountField::focusOutEvent(QFocusEvent *event)
+{
+    QAbstractSpinBox::focusOutEvent(event);
+    // A context menu or another window taking over does not move the focus away from the field.
+    if (event->reason() != Qt::PopupFocusReason && event->reason() != Qt::ActiveWindowFocusReason)
+        rewriteFromValue();
+}
+
+void AmountField::wheelEvent(QWheelEvent *event)
+{
+    // Only the arrow keys and the spin buttons step.
+    event->ignore();
+}
+
+void AmountField::contextMenuEvent(QContextMenuEvent *event)
+{
+    QPointer<QMenu> menu = lineEdit()->createStandardContextMenu();
+    if (!menu)
+        return;
+    for (QAction *action : menu->actions()) {
+        if (action->objectName() == QLatin1String("edit-paste")) {
+            action->disconnect();
+            connect(action, &QAction::triggered, this,
+                    [this] { pasteFrom(int(QClipboard::Clipboard)); });
+        }
+    }
+    menu->addSeparator();
+    QAction *up = menu->addAction(QCoreApplication::translate("QAbstractSpinBox", "&Step up"));
+    QAction *down = menu->addAction(QCoreApplication::translate("QAbstractSpinBox", "Step &down"));
+    up->setEnabled(!isReadOnly());
+    down->setEnabled(!isReadOnly());
+    const QAction *chosen = menu->exec(event->globalPos());
+    if (menu) {
+        if (chosen == up)
+            stepBy(1);
+        else if (chosen == down)
+            stepBy(-1);
+        delete menu;
+    }
+    event->accept();
+}
+
+bool AmountField::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == lineEdit() && event->type() == QEvent::MouseButtonRelease) {
+        auto *me = static_cast<QMouseEvent *>(event);
+        if (me->button() == Qt::MiddleButton) {
+            if (QGuiApplication::clipboard()->supportsSelection())
+                pasteFrom(int(QClipboard::Selection));
+            return true;
+        }
+    }
+    return QAbstractSpinBox::eventFilter(watched, event);
+}
+
+void AmountField::onTextChanged(const QString &t)
+{
+    if (m_rewriting)
+        return;
+    double v = 0;
+    if (!parseWellFormed(t, v) || v == m_value)
+        return;
+    m_value = v;
+    Q_EMIT changed();
+}
+
+void AmountField::rewriteFromValue()
+{
+    m_rewriting = true;
+    lineEdit()->setText(format(m_value));
+    m_rewriting = false;
+}

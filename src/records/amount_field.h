@@ -1,0 +1,62 @@
+#pragma once
+// The amount field of the entry and detail dialogs: a spin box over a double whose text
+// stays as the user typed it until the field loses the focus.
+#include <QAbstractSpinBox>
+#include <QString>
+
+class AmountField : public QAbstractSpinBox
+{
+    Q_OBJECT
+public:
+    static constexpr int MaxLength = 15;
+
+    explicit AmountField(QWidget *parent = nullptr);
+
+    double value() const { return m_value; }
+    // Program-set value: the text is rewritten with two decimals and changed() is always emitted.
+    void setValue(double v);
+
+    QString text() const;
+    // Program-set text: it stands as set (no length limit) and the value follows it when
+    // it is well-formed, emitting changed() when that moves the value.
+    void setText(const QString &t);
+
+    // Not empty, not a lone "-", only digits, "-" and "."; "-" at most once and only first;
+    // "." at most once and not first.
+    static bool isWellFormed(const QString &t);
+    // Two decimals, fixed notation, no grouping; never "-0.00".
+    static QString format(double v);
+    // total - settled, each read exactly as a fixed-point number with four decimals; the result
+    // has two decimals (halves away from zero). Throws std::runtime_error
+    // "'<text>' is not a valid floating point value" when an operand is not a number.
+    static QString difference(const QString &total, const QString &settled);
+    // What the dialogs store: the text when it is a number, else the value with two decimals.
+    static QString storedText(const QString &text, double value);
+
+    void stepBy(int steps) override;
+
+Q_SIGNALS:
+    void changed();
+    // A key or a paste was refused (after the beep).
+    void refused();
+
+protected:
+    StepEnabled stepEnabled() const override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void onTextChanged(const QString &t);
+    void rewriteFromValue();
+    enum class Typed { Ok, Refused, TooLong };
+    // Whether typing s (over the selection) passes the character rules and the length limit.
+    Typed checkTyped(const QString &s) const;
+    void refuse();
+    void pasteFrom(int mode);
+
+    double m_value = 0.0;
+    bool m_rewriting = false;
+};

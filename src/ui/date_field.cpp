@@ -1,0 +1,177 @@
+#include "ui/date_field.h"
+
+#include <QCalendarWidget>
+#include <QFocusEvent>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QScreen>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+// Digits, or blanks, in every position; the separators are fixed.
+const QString kMask = QStringLiteral("0000-00-00");
+const QSize kCalendarSize(200, 150);
+} // namespace
+
+DateField::DateField(QWidget *parent)
+    : QWidget(parent)
+    , m_edit(new QLineEdit(this))
+    , m_button(new QToolButton(this))
+{
+    m_edit->setObjectName(QStringLiteral("dateFieldEdit"));
+    m_edit->setInputMask(kMask);
+    m_edit->installEventFilter(this);
+
+    m_button->setObjectName(QStringLiteral("dateFieldButton"));
+    m_button->setArrowType(Qt::DownArrow);
+    m_button->setFocusPolicy(Qt::NoFocus);
+    m_button->setCursor(Qt::ArrowCursor);
+
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_edit, 1);
+    layout->addWidget(m_button);
+
+    setFocusProxy(m_edit);
+    setFocusPolicy(m_edit->focusPolicy());
+    setSizePolicy(m_edit->sizePolicy());
+
+    m_popup = new QFrame(this, Qt::Popup);
+    m_popup->setObjectName(QStringLiteral("dateFieldPopup"));
+    m_popup->setFrameShape(QFrame::Box);
+    // A click on the drop-down button that closes the popup must not reopen it.
+    m_popup->setAttribute(Qt::WA_NoMouseReplay);
+    auto *popupLayout = new QVBoxLayout(m_popup);
+    popupLayout->setContentsMargins(1, 1, 1, 1);
+    m_calendar = new QCalendarWidget(m_popup);
+    m_calendar->setObjectName(QStringLiteral("dateFieldCalendar"));
+    m_calendar->setFirstDayOfWeek(Qt::Sunday);
+    m_calendar->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
+    m_calendar->setGridVisible(false);
+    // A smaller font keeps the popup near its nominal size; it never clips a day.
+    QFont small = m_calendar->font();
+    small.setPointSizeF(qMax(6.0, small.pointSizeF() - 2.0));
+    m_calendar->setFont(small);
+    m_calendar->setFixedSize(kCalendarSize.expandedTo(m_calendar->minimumSizeHint()));
+    popupLayout->addWidget(m_calendar);
+
+    connect(m_button, &QToolButton::clicked, this, &DateField::showPopup);
+    connect(m_calendar, &QCalendarWidget::clicked, this, &DateField::pick);
+    connect(m_calendar, &QCalendarWidget::activated, this, &DateField::pick);
+    // The line edit's own text() drops the blanks of the mask; pass on what is shown.
+    connect(m_edit, &QLineEdit::textChanged, this, [this] { Q_EMIT textChanged(text()); });
+}
+
+QString DateField::text() const
+{
+    return m_edit->displayText();
+}
+
+void DateField::setText(const QString &t)
+{
+    m_edit->setText(t);
+}
+
+void DateField::setDate(const QDate &d)
+{
+    setText(format(d));
+}
+
+QDate DateField::date() const
+{
+    return parse(text());
+}
+
+void DateField::setToday()
+{
+    setDate(QDate::currentDate());
+}
+
+QString DateField::format(const QDate &d)
+{
+    if (!d.isValid())
+        return QString();
+    return QStringLiteral("%1-%2-%3")
+        .arg(d.year(), 4, 10, QLatin1Char('0'))
+        .arg(d.month(), 2, 10, QLatin1Char(' '))
+        .arg(d.day(), 2, 10, QLatin1Char(' '));
+}
+
+QDate DateField::parse(const QString &text)
+{
+    const QStringList parts = text.split(QLatin1Char('-'));
+    if (parts.size() != 3)
+        return QDate();
+    int numbers[3] = {0, 0, 0};
+    for (int i = 0; i < 3; ++i) {
+        bool ok = false;
+        numbers[i] = parts[i].trimmed().toInt(&ok);
+        if (!ok)
+            return QDate();
+    }
+    return QDate(numbers[0], numbers[1], numbers[2]);
+}
+
+bool DateField::isPopupVisible() const
+{
+    return m_popup->isVisible();
+}
+
+void DateField::showPopup()
+{
+    const QDate shown = date();
+    m_calendar->setSelectedDate(shown.isValid() ? shown : QDate::currentDate());
+
+    m_popup->adjustSize();
+    QPoint pos = mapToGlobal(QPoint(0, height()));
+    if (const QScreen *screen = this->screen()) {
+        const QRect area = screen->availableGeometry();
+        const QSize size = m_popup->size();
+        if (pos.y() + size.height() > area.bottom())
+            pos.setY(mapToGlobal(QPoint(0, 0)).y() - size.height());
+        pos.setX(qBound(area.left(), pos.x(), qMax(area.left(), area.right() - size.width())));
+    }
+    m_popup->move(pos);
+    m_popup->show();
+    m_calendar->setFocus(Qt::PopupFocusReason);
+}
+
+void DateField::hidePopup()
+{
+    m_popup->hide();
+}
+
+void DateField::pick(const QDate &d)
+{
+    setDate(d);
+    hidePopup();
+    m_edit->setFocus(Qt::OtherFocusReason);
+}
+
+bool DateField::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_edit) {
+        if (event->type() == QEvent::KeyPress) {
+            // Alt+Down opens the calendar, as in a combo box.
+            auto *ke = static_cast<QKeyEvent *>(event);
+            if (ke->key() == Qt::Key_Down && (ke->modifiers() & Qt::AltModifier)) {
+                showPopup();
+                return true;
+            }
+        } else if (event->type() == QEvent::FocusOut) {
+            // A complete date typed as "2012-08-27" or "2012-8 -27" is tidied into the one
+            // form all stored dates share, so that date texts keep sorting by date.
+            const auto reason = static_cast<QFocusEvent *>(event)->reason();
+            if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) {
+                const QDate d = date();
+                if (d.isValid() && text() != format(d))
+                    setDate(d);
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}

@@ -1,0 +1,241 @@
+#include <QtTest>
+#include <QCalendarWidget>
+#include <QDialog>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "ui/date_field.h"
+
+namespace {
+
+// The date field between two other fields, as in the entry dialogs.
+struct Fixture
+{
+    QDialog dialog;
+    QLineEdit *before = new QLineEdit(&dialog);
+    DateField *field = new DateField(&dialog);
+    QLineEdit *after = new QLineEdit(&dialog);
+
+    Fixture()
+    {
+        auto *layout = new QVBoxLayout(&dialog);
+        layout->addWidget(before);
+        layout->addWidget(field);
+        layout->addWidget(after);
+        dialog.show();
+        dialog.activateWindow();
+        if (!QTest::qWaitForWindowActive(&dialog))
+            qWarning("dialog did not become active");
+    }
+    QTableView *calendarView() const
+    {
+        return field->calendar()->findChild<QTableView *>();
+    }
+    // The cell of the calendar that shows the given day of the month shown. Days 15 and 16
+    // appear once only, whatever the month.
+    QPoint dayCell(int day) const
+    {
+        QTableView *view = calendarView();
+        const QAbstractItemModel *model = view->model();
+        for (int r = 0; r < model->rowCount(); ++r)
+            for (int c = 0; c < model->columnCount(); ++c) {
+                const QModelIndex idx = model->index(r, c);
+                if (model->data(idx).toString() == QString::number(day))
+                    return view->visualRect(idx).center();
+            }
+        return {};
+    }
+};
+
+} // namespace
+
+class TestDateField : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void format_data();
+    void format();
+    void setTextShowsAsGiven_data();
+    void setTextShowsAsGiven();
+    void setToday();
+    void typing_data();
+    void typing();
+    void tabOrder();
+    void calendarLooks();
+    void popupOpensOnShownDate_data();
+    void popupOpensOnShownDate();
+    void pickingWithMouse();
+    void pickingWithKeyboard();
+};
+
+void TestDateField::format_data()
+{
+    QTest::addColumn<QDate>("date");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("one-digit month") << QDate(2012, 8, 27) << "2012- 8-27";
+    QTest::newRow("two digits") << QDate(2026, 12, 10) << "2026-12-10";
+    QTest::newRow("one-digit month and day") << QDate(2000, 1, 1) << "2000- 1- 1";
+    QTest::newRow("invalid") << QDate() << "";
+}
+
+void TestDateField::format()
+{
+    QFETCH(QDate, date);
+    QFETCH(QString, text);
+    QCOMPARE(DateField::format(date), text);
+    if (date.isValid())
+        QCOMPARE(DateField::parse(text), date);
+}
+
+void TestDateField::setTextShowsAsGiven_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QDate>("date");
+    QTest::newRow("stored form") << "2012- 8-27" << QDate(2012, 8, 27);
+    QTest::newRow("two-digit month") << "2026-12-10" << QDate(2026, 12, 10);
+    QTest::newRow("leading zeros stay") << "2012-08-27" << QDate(2012, 8, 27);
+    QTest::newRow("incomplete") << "2012-  -  " << QDate();
+    QTest::newRow("no such day") << "2013- 2-30" << QDate();
+}
+
+void TestDateField::setTextShowsAsGiven()
+{
+    QFETCH(QString, text);
+    QFETCH(QDate, date);
+    DateField field;
+    QSignalSpy spy(&field, &DateField::textChanged);
+    field.setText(text);
+    QCOMPARE(field.text(), text);
+    QCOMPARE(field.lineEdit()->displayText(), text);
+    QCOMPARE(field.date(), date);
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(spy.at(0).at(0).toString(), text);
+}
+
+void TestDateField::setToday()
+{
+    DateField field;
+    field.setText(QStringLiteral("2012- 8-27"));
+    field.setToday();
+    QCOMPARE(field.date(), QDate::currentDate());
+    QCOMPARE(field.text(), DateField::format(QDate::currentDate()));
+    QCOMPARE(field.text().size(), 10);
+}
+
+void TestDateField::typing_data()
+{
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("afterFocusLoss");
+
+    QTest::newRow("blank for the leading digit") << "2012 827" << "2012- 8-27" << "2012- 8-27";
+    QTest::newRow("leading zero tidied") << "20120827" << "2012-08-27" << "2012- 8-27";
+    QTest::newRow("separators jump") << "2012-8-27" << "2012-8 -27" << "2012- 8-27";
+    QTest::newRow("letters refused") << "20a12" << "2012-  -  " << "2012-  -  ";
+    QTest::newRow("incomplete stays") << "2012" << "2012-  -  " << "2012-  -  ";
+    QTest::newRow("no such date stays") << "20121340" << "2012-13-40" << "2012-13-40";
+}
+
+void TestDateField::typing()
+{
+    QFETCH(QString, keys);
+    QFETCH(QString, typed);
+    QFETCH(QString, afterFocusLoss);
+
+    Fixture f;
+    f.field->setText(QString());
+    f.field->setFocus(Qt::OtherFocusReason);
+    QTest::keyClick(f.field->lineEdit(), Qt::Key_Home);
+    QTest::keyClicks(f.field->lineEdit(), keys);
+    QCOMPARE(f.field->text(), typed);
+    QVERIFY(f.field->text().size() <= 10);
+    f.after->setFocus(Qt::TabFocusReason);
+    QCOMPARE(f.field->text(), afterFocusLoss);
+}
+
+void TestDateField::tabOrder()
+{
+    Fixture f;
+    f.before->setFocus(Qt::OtherFocusReason);
+    QTest::keyClick(f.before, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), f.field->lineEdit());
+    QVERIFY(f.field->hasFocus());
+    QTest::keyClick(f.field->lineEdit(), Qt::Key_Tab);
+    QVERIFY(f.after->hasFocus()); // the drop-down button is skipped
+    QCOMPARE(f.field->dropDownButton()->focusPolicy(), Qt::NoFocus);
+
+    f.field->setFocus(); // the proxy takes it
+    QCOMPARE(QApplication::focusWidget(), f.field->lineEdit());
+}
+
+void TestDateField::calendarLooks()
+{
+    DateField field;
+    const QCalendarWidget *cal = field.calendar();
+    QCOMPARE(cal->firstDayOfWeek(), Qt::Sunday);
+    QCOMPARE(cal->verticalHeaderFormat(), QCalendarWidget::NoVerticalHeader);
+    // About 200 x 150, but never smaller than the calendar needs to show every day.
+    QVERIFY(cal->width() >= 200 && cal->height() >= 150);
+    QVERIFY(cal->width() >= cal->minimumSizeHint().width());
+    QVERIFY(cal->height() >= cal->minimumSizeHint().height());
+    QVERIFY(cal->width() < 280 && cal->height() < 200);
+}
+
+void TestDateField::popupOpensOnShownDate_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QDate>("selected");
+    QTest::newRow("a date") << "2012- 8-27" << QDate(2012, 8, 27);
+    QTest::newRow("no date: today") << "2012-  -  " << QDate::currentDate();
+}
+
+void TestDateField::popupOpensOnShownDate()
+{
+    QFETCH(QString, text);
+    QFETCH(QDate, selected);
+    Fixture f;
+    f.field->setText(text);
+    QTest::mouseClick(f.field->dropDownButton(), Qt::LeftButton);
+    QTRY_VERIFY(f.field->isPopupVisible());
+    QCOMPARE(f.field->calendar()->selectedDate(), selected);
+    QCOMPARE(f.field->calendar()->monthShown(), selected.month());
+    QCOMPARE(f.field->calendar()->yearShown(), selected.year());
+    f.field->hidePopup();
+}
+
+void TestDateField::pickingWithMouse()
+{
+    Fixture f;
+    f.field->setText(QStringLiteral("2012- 8-27"));
+    QSignalSpy spy(f.field, &DateField::textChanged);
+    QTest::mouseClick(f.field->dropDownButton(), Qt::LeftButton);
+    QTRY_VERIFY(f.field->isPopupVisible());
+
+    const QPoint cell = f.dayCell(15);
+    QVERIFY(!cell.isNull());
+    QTest::mouseClick(f.calendarView()->viewport(), Qt::LeftButton, {}, cell);
+    QCOMPARE(f.field->text(), QStringLiteral("2012- 8-15"));
+    QVERIFY(!f.field->isPopupVisible());
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(spy.at(0).at(0).toString(), QStringLiteral("2012- 8-15"));
+    QTRY_COMPARE(QApplication::focusWidget(), f.field->lineEdit());
+}
+
+void TestDateField::pickingWithKeyboard()
+{
+    Fixture f;
+    f.field->setText(QStringLiteral("2012-12-31"));
+    f.field->setFocus(Qt::OtherFocusReason);
+    QTest::keyClick(f.field->lineEdit(), Qt::Key_Down, Qt::AltModifier);
+    QTRY_VERIFY(f.field->isPopupVisible());
+    QTest::keyClick(f.calendarView(), Qt::Key_Right); // into the next year
+    QTest::keyClick(f.calendarView(), Qt::Key_Return);
+    QCOMPARE(f.field->text(), QStringLiteral("2013- 1- 1"));
+    QVERIFY(!f.field->isPopupVisible());
+}
+
+QTEST_MAIN(TestDateField)
+#include "tst_date_field.moc"
