@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <numeric>
+#include <unordered_map>
 #include "data/db_error.h"
 
 Query::Query(Connection *conn, const QString &name, QObject *parent) : QObject(parent), m_conn(conn)
@@ -42,6 +43,9 @@ void Query::close()
     m_nulls.clear();
     m_order.clear();
     m_overrides.clear();
+    m_lazy = false;
+    std::vector<qint64>().swap(m_keys);
+    m_lazyCache.clear();
     m_baseRows = m_addedRows = 0;
     m_pendingRow = -1;
     m_pendingNew = false;
@@ -53,10 +57,23 @@ void Query::close()
         Q_EMIT currentRowChanged(-1);
 }
 
+void Query::setReadOnDemand(const QString &table, const QString &keyField)
+{
+    lazyTable = table;
+    lazyKey = keyField;
+}
+
 void Query::open()
 {
     if (m_open)
         return;
+    if (!lazyTable.isEmpty()) {
+        const QString prefix = QStringLiteral("select * from %1 ").arg(lazyTable);
+        if (m_sql.startsWith(prefix, Qt::CaseInsensitive)) {
+            openOnDemand(QStringLiteral("select %1 from %2 ").arg(lazyKey, lazyTable) + m_sql.mid(prefix.size()));
+            return;
+        }
+    }
     sqlite3_stmt *st = m_conn->prepare(m_sql, m_params);
     const int cols = sqlite3_column_count(st);
     QStringList fields;
@@ -118,6 +135,112 @@ void Query::open()
     Q_EMIT currentRowChanged(m_current);
 }
 
+void Query::openOnDemand(const QString &keyOnlySql)
+{
+    // The full statement is only prepared, for its column names (and its errors).
+    sqlite3_stmt *full = m_conn->prepare(m_sql, m_params);
+    QStringList fields;
+    for (int c = 0; c < sqlite3_column_count(full); ++c)
+        fields << QString::fromUtf8(sqlite3_column_name(full, c));
+    sqlite3_finalize(full);
+    const int keyColumn = fields.indexOf(lazyKey);
+    if (keyColumn < 0)
+        throw DbError(QStringLiteral("%1: no column %2").arg(objectName(), lazyKey));
+
+    sqlite3_stmt *st = m_conn->prepare(keyOnlySql, m_params);
+    std::vector<qint64> keys = std::move(m_keys);
+    keys.clear();
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW)
+        keys.push_back(sqlite3_column_int64(st, 0));
+    sqlite3_finalize(st);
+    if (rc != SQLITE_DONE)
+        m_conn->fail();
+
+    Q_EMIT aboutToReset();
+    m_fields = fields;
+    m_keyColumn = keyColumn;
+    m_keys = std::move(keys);
+    m_lazy = true;
+    m_lazyCache.clear();
+    m_baseRows = int(m_keys.size());
+    m_addedRows = 0;
+    m_order.resize(size_t(m_baseRows));
+    std::iota(m_order.begin(), m_order.end(), 0);
+    m_overrides.clear();
+    m_pendingRow = -1;
+    m_sortField.clear();
+    m_open = true;
+    m_current = m_baseRows > 0 ? 0 : -1;
+    Q_EMIT resetDone();
+    Q_EMIT currentRowChanged(m_current);
+}
+
+const Query::LazyRow *Query::lazyRow(int displayRow) const
+{
+    const int stored = storedRow(displayRow);
+    auto it = m_lazyCache.constFind(stored);
+    if (it != m_lazyCache.constEnd())
+        return &it.value();
+    // Read the rows near this one in display order: a grid asks for a screenful.
+    constexpr int kBlock = 64;
+    if (m_lazyCache.size() > 16 * kBlock)
+        m_lazyCache.clear();
+    const int from = std::max(0, displayRow - kBlock / 4);
+    const int to = std::min(rowCount(), from + kBlock);
+    QHash<qint64, int> wanted;
+    QStringList slots;
+    Params params;
+    for (int r = from; r < to; ++r) {
+        const int s = m_order[size_t(r)];
+        if (s >= m_baseRows || m_lazyCache.contains(s) || wanted.contains(m_keys[size_t(s)]))
+            continue;
+        wanted.insert(m_keys[size_t(s)], s);
+        const QString name = QStringLiteral(":k%1").arg(slots.size());
+        slots << name;
+        params.append({name, QString::number(m_keys[size_t(s)])});
+    }
+    if (!wanted.contains(m_keys[size_t(stored)])) {
+        wanted.insert(m_keys[size_t(stored)], stored);
+        slots << QStringLiteral(":self");
+        params.append({QStringLiteral(":self"), QString::number(m_keys[size_t(stored)])});
+    }
+    const QString sql = QStringLiteral("select * from %1 where %2 in (%3)")
+                            .arg(lazyTable, lazyKey, slots.join(QLatin1Char(',')));
+    sqlite3_stmt *st = m_conn->prepare(sql, params);
+    const int cols = sqlite3_column_count(st);
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        const int s = wanted.value(sqlite3_column_int64(st, m_keyColumn), -1);
+        if (s < 0)
+            continue;
+        LazyRow row;
+        row.nulls.resize(size_t(columnCount()), true);
+        for (int c = 0; c < columnCount(); ++c) {
+            const auto *p = c < cols ? reinterpret_cast<const char *>(sqlite3_column_text(st, c)) : nullptr;
+            row.values << (p ? QString::fromUtf8(p, sqlite3_column_bytes(st, c)) : QString());
+            row.nulls[size_t(c)] = p == nullptr;
+        }
+        m_lazyCache.insert(s, row);
+    }
+    sqlite3_finalize(st);
+    if (rc != SQLITE_DONE)
+        m_conn->fail();
+    // A row gone from the table since the keys were read shows as empty.
+    for (auto k = wanted.constBegin(); k != wanted.constEnd(); ++k) {
+        if (!m_lazyCache.contains(k.value())) {
+            LazyRow gone;
+            for (int c = 0; c < columnCount(); ++c)
+                gone.values << QString();
+            gone.nulls.assign(size_t(columnCount()), true);
+            gone.values[m_keyColumn] = QString::number(k.key());
+            gone.nulls[size_t(m_keyColumn)] = false;
+            m_lazyCache.insert(k.value(), gone);
+        }
+    }
+    return &m_lazyCache.constFind(stored).value();
+}
+
 void Query::openWithRow(const QStringList &fields, const QStringList &values)
 {
     close();
@@ -164,6 +287,11 @@ bool Query::isNull(int row, int column) const
         return true;
     if (const QStringList *o = overlay(row))
         return o->at(column).isNull();
+    if (m_lazy) {
+        if (column == m_keyColumn && storedRow(row) < m_baseRows)
+            return false;
+        return lazyRow(row)->nulls[size_t(column)];
+    }
     return m_nulls[size_t(storedRow(row)) * size_t(columnCount()) + size_t(column)];
 }
 
@@ -173,6 +301,11 @@ QString Query::value(int row, int column) const
         return QString();
     if (const QStringList *o = overlay(row))
         return o->at(column);
+    if (m_lazy) {
+        if (column == m_keyColumn && storedRow(row) < m_baseRows)
+            return QString::number(m_keys[size_t(storedRow(row))]);
+        return lazyRow(row)->values.at(column);
+    }
     const size_t cell = size_t(storedRow(row)) * size_t(columnCount()) + size_t(column);
     if (m_nulls[cell])
         return QString();
@@ -222,17 +355,78 @@ bool Query::prior()
 
 namespace {
 // Amount text read as a number; text that is no number sorts before every number.
-double numberKey(const QString &t, bool *ok)
+double numberKey(const QByteArray &t, bool *ok)
 {
     return t.trimmed().toDouble(ok);
 }
 } // namespace
+
+std::vector<std::pair<bool, QByteArray>> Query::columnForSort(int col) const
+{
+    const size_t n = m_order.size();
+    std::vector<std::pair<bool, QByteArray>> cells(n);
+    if (!m_lazy) {
+        for (size_t i = 0; i < n; ++i) {
+            const int r = int(i);
+            if (const QStringList *o = overlay(r)) {
+                cells[i] = {o->at(col).isNull(), o->at(col).toUtf8()};
+                continue;
+            }
+            const size_t cell = size_t(storedRow(r)) * size_t(columnCount()) + size_t(col);
+            if (m_nulls[cell]) {
+                cells[i] = {true, QByteArray()};
+            } else {
+                const uint32_t a = m_offsets[cell], b = m_offsets[cell + 1];
+                cells[i] = {false, QByteArray(m_text.data() + a, qsizetype(b - a))};
+            }
+        }
+        return cells;
+    }
+    // Rows read on demand: one pass of the statement for just this column.
+    std::vector<std::pair<bool, QByteArray>> byStored(size_t(m_baseRows), {true, QByteArray()});
+    const QString prefix = QStringLiteral("select * from %1 ").arg(lazyTable);
+    const QString sql = QStringLiteral("select %1, %2 from %3 ").arg(lazyKey, m_fields[col], lazyTable)
+        + m_sql.mid(prefix.size());
+    sqlite3_stmt *st = m_conn->prepare(sql, m_params);
+    std::unordered_map<qint64, int> where;
+    size_t pos = 0;
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        const qint64 k = sqlite3_column_int64(st, 0);
+        int stored = -1;
+        if (pos < m_keys.size() && m_keys[pos] == k) {
+            stored = int(pos++);
+        } else {
+            if (where.empty())
+                for (size_t i = 0; i < m_keys.size(); ++i)
+                    where.emplace(m_keys[i], int(i));
+            auto it = where.find(k);
+            if (it != where.end())
+                stored = it->second;
+        }
+        if (stored < 0)
+            continue;
+        const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(st, 1));
+        if (p)
+            byStored[size_t(stored)] = {false, QByteArray(p, sqlite3_column_bytes(st, 1))};
+    }
+    sqlite3_finalize(st);
+    if (rc != SQLITE_DONE)
+        m_conn->fail();
+    for (size_t i = 0; i < n; ++i) {
+        const int stored = m_order[i];
+        if (stored < m_baseRows)
+            cells[i] = std::move(byStored[size_t(stored)]);
+    }
+    return cells;
+}
 
 void Query::sort(const QString &fieldName, Qt::SortOrder order, SortKind kind)
 {
     const int col = fieldIndex(fieldName);
     if (!m_open || col < 0)
         return;
+    std::vector<std::pair<bool, QByteArray>> cells = columnForSort(col);
     Q_EMIT aboutToReset();
     const int keepStored = m_current >= 0 ? storedRow(m_current) : -1;
     const size_t n = m_order.size();
@@ -243,30 +437,23 @@ void Query::sort(const QString &fieldName, Qt::SortOrder order, SortKind kind)
         // rank: 0 null, 1 text that is no number, 2 number
         std::vector<std::pair<int, double>> keys(n);
         for (size_t i = 0; i < n; ++i) {
-            const int r = int(i);
-            if (isNull(r, col)) {
+            if (cells[i].first) {
                 keys[i] = {0, 0};
                 continue;
             }
             bool ok = false;
-            const double d = numberKey(value(r, col), &ok);
+            const double d = numberKey(cells[i].second, &ok);
             keys[i] = ok ? std::make_pair(2, d) : std::make_pair(1, 0.0);
         }
         std::stable_sort(idx.begin(), idx.end(), [&](int a, int b) {
             return desc ? keys[size_t(b)] < keys[size_t(a)] : keys[size_t(a)] < keys[size_t(b)];
         });
     } else {
-        std::vector<QByteArray> keys(n);
-        std::vector<bool> nul(n);
-        for (size_t i = 0; i < n; ++i) {
-            nul[i] = isNull(int(i), col);
-            if (!nul[i])
-                keys[i] = value(int(i), col).toUtf8();
-        }
         auto less = [&](int a, int b) {
-            if (nul[size_t(a)] != nul[size_t(b)])
-                return bool(nul[size_t(a)]);
-            return keys[size_t(a)] < keys[size_t(b)];
+            const auto &x = cells[size_t(a)], &y = cells[size_t(b)];
+            if (x.first != y.first)
+                return x.first;
+            return x.second < y.second;
         };
         std::stable_sort(idx.begin(), idx.end(), [&](int a, int b) { return desc ? less(b, a) : less(a, b); });
     }
@@ -276,6 +463,7 @@ void Query::sort(const QString &fieldName, Qt::SortOrder order, SortKind kind)
     m_order = std::move(order2);
     m_sortField = fields().at(col);
     m_sortOrder = order;
+    m_lazyCache.clear();
     int cur = -1;
     if (keepStored >= 0)
         cur = int(std::find(m_order.begin(), m_order.end(), keepStored) - m_order.begin());

@@ -2,6 +2,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QByteArray>
 #include <QHash>
 #include <vector>
 #include <cstdint>
@@ -63,6 +64,13 @@ public:
     // Deletes the current row from its table (by the key column) and from the snapshot.
     void deleteCurrentRow();
 
+    // --- rows read on demand ---
+    // For "select * from <table> ..." statements over a large table: open keeps only the
+    // key of each row (the engine can answer that from an index) and the values of a row
+    // are read when somebody looks at it. Other statements load whole rows as usual.
+    void setReadOnDemand(const QString &table, const QString &keyField);
+    bool readsOnDemand() const { return m_lazy; }
+
     // --- in-place editing (updatable queries) ---
     void setUpdateTable(const QString &table, const QString &keyField);
     bool isUpdatable() const { return !m_table.isEmpty(); }
@@ -106,6 +114,17 @@ private:
     int m_current = -1;
     QString m_sortField;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
+
+    // rows read on demand
+    struct LazyRow { QStringList values; std::vector<bool> nulls; };
+    const LazyRow *lazyRow(int displayRow) const;
+    std::vector<std::pair<bool, QByteArray>> columnForSort(int column) const;
+    void openOnDemand(const QString &keyOnlySql);
+    QString lazyTable, lazyKey;
+    bool m_lazy = false;                     // this result holds keys only
+    std::vector<qint64> m_keys;              // stored row -> key
+    mutable QHash<int, LazyRow> m_lazyCache; // stored row -> values
+    int m_keyColumn = -1;
 
     // edits over the snapshot
     QString m_table, m_keyField;

@@ -250,6 +250,47 @@ private Q_SLOTS:
         QCOMPARE(dm.Query_count_shouru->value(0, 0), QString("31.5"));
     }
 
+    void entryListReadsRowsOnDemand()
+    {
+        Folder folder;
+        TDataModule2 dm(folder.path());
+        {
+            Connection::Transaction t(dm.conn_jz_m);
+            for (int i = 1; i <= 300; ++i)
+                addEntry(dm, i % 2 ? "收入" : "支出", i % 3 ? "1" : "12", QString::number(i), "0", "0");
+            t.commit();
+        }
+        BookRefresh::full(dm);
+        Query *q = dm.Query_jz_ab;
+        QVERIFY(q->readsOnDemand());
+        QCOMPARE(q->rowCount(), 200);
+        // Every row, read far apart and out of order, carries its own values.
+        for (int r : {199, 0, 130, 64, 65, 1}) {
+            const int bid = q->value(r, "bid").toInt();
+            QCOMPARE(q->value(r, bid % 2 ? "b5" : "b8"), QString::number(bid));
+            QCOMPARE(q->isNull(r, q->fieldIndex(bid % 2 ? "b8" : "b5")), true);
+            QCOMPARE(q->value(r, "b14"), QString("1"));
+        }
+        // Sort by a column of rows not read yet; delete one; sort again.
+        q->sort("b5", Qt::DescendingOrder, Query::SortKind::Number);
+        QCOMPARE(q->value(0, "b5"), QString("299"));
+        QCOMPARE(q->value(99, "b5"), QString("1"));
+        QVERIFY(q->isNull(100, q->fieldIndex("b5")));  // expenses last
+        q->setCurrentRow(0);
+        q->deleteCurrentRow();
+        q->sort("b5", Qt::DescendingOrder, Query::SortKind::Number);
+        QCOMPARE(q->rowCount(), 199);
+        QCOMPARE(q->value(0, "b5"), QString("295"));
+        // A search statement goes the same way.
+        q->close();
+        q->setSql("select * from jz_ab where b1 like :k and b14 = :b order by bid desc");
+        q->bind(":k", "支出");
+        q->bind(":b", "1");
+        q->open();
+        QCOMPARE(q->rowCount(), 100);
+        QCOMPARE(q->value(0, "b8"), QString("298"));
+    }
+
     void inPlaceEditingWritesRows()
     {
         Folder folder;
