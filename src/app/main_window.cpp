@@ -18,6 +18,7 @@
 #include "data/data_folder.h"
 #include "data/data_module.h"
 #include "data/upgrade.h"
+#include "ui/centre_on_screen.h"
 #include "ui/guard.h"
 #include "ui/message_box.h"
 #include "ui/skin.h"
@@ -132,12 +133,7 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
     showPage(m_wel);
 
     resize(972, 626);
-    if (QScreen *screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        QRect frame(QPoint(0, 0), size());
-        frame.moveCenter(area.center());
-        move(frame.topLeft());
-    }
+    ui::centreOnScreen(this);
 }
 
 QToolButton *Tmain::statusButton(const QString &name, const QString &picture, const QSize &size)

@@ -16,6 +16,7 @@
 #include "records/amount_field.h"
 #include "records/menu_item_manager.h"
 #include "ui/date_field.h"
+#include "ui/centre_on_screen.h"
 #include "ui/guard.h"
 #include "ui/message_box.h"
 #include "ui/skin.h"
@@ -231,11 +232,7 @@ void EntryDialog::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     if (event->spontaneous())
         return;
-    if (QScreen *s = screen() ? screen() : QGuiApplication::primaryScreen()) {
-        const QRect avail = s->availableGeometry();
-        const QRect frame = frameGeometry();
-        move(avail.center() - QPoint(frame.width() / 2, frame.height() / 2));
-    }
+    ui::centreOnScreen(this);
     if (m_mode == Mode::New)
         FormShow();
     m_summary->setFocus(Qt::OtherFocusReason);

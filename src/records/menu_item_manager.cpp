@@ -17,6 +17,7 @@
 #include "data/query.h"
 #include "records/entry_dialog.h"
 #include "ui/data_grid.h"
+#include "ui/centre_on_screen.h"
 #include "ui/guard.h"
 #include "ui/wheel_rule.h"
 
@@ -215,11 +216,7 @@ void Tlist::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     if (event->spontaneous())
         return;
-    if (QScreen *s = screen() ? screen() : QGuiApplication::primaryScreen()) {
-        const QRect avail = s->availableGeometry();
-        const QRect frame = frameGeometry();
-        move(avail.center() - QPoint(frame.width() / 2, frame.height() / 2));
-    }
+    ui::centreOnScreen(this);
     const Panel &visible = m_zhaiyao.panel->isVisibleTo(this) ? m_zhaiyao : m_danwei;
     visible.grid->setFocus(Qt::OtherFocusReason);
 }

@@ -1,0 +1,7 @@
+#pragma once
+class QWidget;
+
+namespace ui {
+// Places a top-level window in the middle of the screen it is on.
+void centreOnScreen(QWidget *window);
+}
