@@ -12,7 +12,7 @@ namespace {
 
 struct FileSlot {
     Connection *conn;
-    Schema::FileSpec spec;
+    Schema::FileSpec file;
     void (*create)(Connection &);
 };
 
@@ -32,20 +32,20 @@ void createAll(const QString &dir, const QList<FileSlot> &slots)
     };
     try {
         for (const FileSlot &s : slots) {
-            const QString tmp = dir + QLatin1Char('/') + s.spec.fileName + QStringLiteral(".new");
+            const QString tmp = dir + QLatin1Char('/') + s.file.fileName + QStringLiteral(".new");
             QFile::remove(tmp);
             temps << tmp;
             Connection c(s.conn->name());
-            c.open(tmp, s.spec.password, true);
+            c.open(tmp, s.file.password, true);
             s.create(c);
             c.close();
         }
     } catch (const DbError &e) {
         cleanup();
-        throw DbError(refusal(dir + QLatin1Char('/') + slots.first().spec.fileName, e.text()));
+        throw DbError(refusal(dir + QLatin1Char('/') + slots.first().file.fileName, e.text()));
     }
     for (int i = 0; i < slots.size(); ++i) {
-        const QString target = dir + QLatin1Char('/') + slots[i].spec.fileName;
+        const QString target = dir + QLatin1Char('/') + slots[i].file.fileName;
         if (!QFile::rename(temps[i], target)) {
             cleanup();
             throw DbError(refusal(target, QStringLiteral("文件无法创建")));
@@ -63,8 +63,8 @@ TDataModule2::TDataModule2(const QString &dataDir, QObject *parent) : QObject(pa
                                 {&conn_jz_u, Schema::details(), &Schema::createDetails}};
     QStringList missing;
     for (const FileSlot &s : slots)
-        if (!QFileInfo::exists(m_dir + QLatin1Char('/') + s.spec.fileName))
-            missing << s.spec.fileName;
+        if (!QFileInfo::exists(m_dir + QLatin1Char('/') + s.file.fileName))
+            missing << s.file.fileName;
     if (missing.size() == slots.size()) {
         createAll(m_dir, slots);
     } else if (!missing.isEmpty()) {
@@ -72,16 +72,16 @@ TDataModule2::TDataModule2(const QString &dataDir, QObject *parent) : QObject(pa
                               QStringLiteral("数据文件缺失，其余数据文件未作任何改动。")));
     }
     for (const FileSlot &s : slots) {
-        const QString path = m_dir + QLatin1Char('/') + s.spec.fileName;
+        const QString path = m_dir + QLatin1Char('/') + s.file.fileName;
         const QFileInfo fi(path);
         if (!fi.isFile() || !fi.isReadable())
             throw DbError(refusal(path, QStringLiteral("文件不可读。")));
         if (!fi.isWritable() || !QFileInfo(m_dir).isWritable())
             throw DbError(refusal(path, QStringLiteral("文件或其所在文件夹不可写。")));
         try {
-            s.conn->open(path, s.spec.password);
+            s.conn->open(path, s.file.password);
             // An empty file opens as an empty database: make sure it is one of ours.
-            for (const QString &table : s.spec.tables)
+            for (const QString &table : s.file.tables)
                 s.conn->exec(QStringLiteral("select 1 from \"%1\" limit 0").arg(table));
         } catch (const DbError &e) {
             s.conn->close();
