@@ -4,7 +4,8 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QListView>
+#include <QHeaderView>
+#include <QTableView>
 #include <QPushButton>
 #include <QToolButton>
 #include "data/book_refresh.h"
@@ -89,12 +90,27 @@ void QuickSearch::attachData(TDataModule2 *dm)
 void QuickSearch::bindPhraseBox(QComboBox *box, Query *phrases, Kept &kept)
 {
     auto *model = new QueryModel(phrases, {{QStringLiteral("z1"), QString()}}, box);
+    // A table popup with fixed row heights lays out without touching the rows; a list
+    // view asks for every phrase, and the lists grow by one per save.
+    auto *popup = new QTableView(box);
+    popup->horizontalHeader()->hide();
+    popup->horizontalHeader()->setStretchLastSection(true);
+    popup->verticalHeader()->hide();
+    popup->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    popup->verticalHeader()->setDefaultSectionSize(box->fontMetrics().height() + 6);
+    popup->setShowGrid(false);
+    popup->setSelectionBehavior(QAbstractItemView::SelectRows);
+    popup->setWordWrap(false);
+    box->setView(popup);
+    popup->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     box->setModel(model);
     box->setModelColumn(0);
-    // The plain list popup: the platform popup measures every row before it opens.
+    // Sizing to contents would measure every phrase, and the lists grow by one per save.
+    box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    if (box->minimumContentsLength() == 0)
+        box->setMinimumContentsLength(10);
+    // The plain popup: the platform popup measures every row before it opens.
     box->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
-    if (auto *list = qobject_cast<QListView *>(box->view()))
-        list->setUniformItemSizes(true);
     box->setCurrentIndex(-1);
     // A reopen passes through an empty (closed) list: only a filled list tells the choice.
     connect(model, &QAbstractItemModel::modelAboutToBeReset, box, [box, &kept] {

@@ -112,8 +112,11 @@ TDataModule2::TDataModule2(const QString &dataDir, QObject *parent) : QObject(pa
 
     Query_jz_aa->setUpdateTable(QStringLiteral("jz_aa"), QStringLiteral("aid"));
     Query_jz_ab->setUpdateTable(QStringLiteral("jz_ab"), QStringLiteral("bid"));
-    // The entry list can hold a million rows: keep their numbers, read values when shown.
+    // The entry list and the phrase lists (one phrase per save, never merged) can hold a
+    // million rows: keep their numbers, read values when shown.
     Query_jz_ab->setReadOnDemand(QStringLiteral("jz_ab"), QStringLiteral("bid"));
+    Query_jz_a1->setReadOnDemand(QStringLiteral("a1"), QStringLiteral("zid"));
+    Query_jz_a2->setReadOnDemand(QStringLiteral("a2"), QStringLiteral("zid"));
     Query_jz_a1->setUpdateTable(QStringLiteral("a1"), QStringLiteral("zid"));
     Query_jz_a2->setUpdateTable(QStringLiteral("a2"), QStringLiteral("zid"));
     Query_jz_ua->setUpdateTable(QStringLiteral("jz_ua"), QStringLiteral("uaid"));
