@@ -414,9 +414,10 @@ std::vector<std::pair<bool, QByteArray>> Query::columnForSort(int col) const
     if (rc != SQLITE_DONE)
         m_conn->fail();
     for (size_t i = 0; i < n; ++i) {
-        const int stored = m_order[i];
-        if (stored < m_baseRows)
-            cells[i] = std::move(byStored[size_t(stored)]);
+        if (const QStringList *o = overlay(int(i)))
+            cells[i] = {o->at(col).isNull(), o->at(col).toUtf8()};
+        else
+            cells[i] = std::move(byStored[size_t(m_order[i])]);
     }
     return cells;
 }
