@@ -328,10 +328,10 @@ void TFr_zhangben::bsSkinSpeedButton5Click()
         const QString kind = q->field(QStringLiteral("b1"));
         EntryDialog *editor = nullptr;
         QStringList amounts;
-        if (kind == QLatin1String("收入")) {
+        if (kind == QStringLiteral("收入")) {
             editor = m_editIncome;
             amounts = {QStringLiteral("b5"), QStringLiteral("b6"), QStringLiteral("b7")};
-        } else if (kind == QLatin1String("支出")) {
+        } else if (kind == QStringLiteral("支出")) {
             editor = m_editExpense;
             amounts = {QStringLiteral("b8"), QStringLiteral("b9"), QStringLiteral("b10")};
         }

@@ -7,12 +7,38 @@
 #include "book_fixture.h"
 #include "books/account_book_page.h"
 #include "books/quick_search.h"
+#include "records/amount_field.h"
 #include "records/entry_dialog.h"
+#include "ui/date_field.h"
 #include "ui/message_box.h"
 
 using namespace fixture;
 
 namespace {
+// Runs a check when a dialog is shown, then closes it.
+class AutoCloseWatcher : public QObject
+{
+public:
+    AutoCloseWatcher(QDialog *dialog, std::function<void()> onShow)
+        : QObject(dialog), m_onShow(std::move(onShow))
+    {
+        dialog->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show) {
+            m_onShow();
+            QTimer::singleShot(0, static_cast<QDialog *>(watched), &QDialog::reject);
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> m_onShow;
+};
+
 const QString kRefusal = QStringLiteral("此账本无收支记录,请先新增收入\\支出记录。");
 
 struct Page {
@@ -299,6 +325,49 @@ private Q_SLOTS:
         QCOMPARE(expense.bookKey(), QString("stale"));
         p.click("bsSkinSpeedButton3");
         QCOMPARE(expense.bookKey(), QString("12"));
+    }
+
+    void editOpensTheEditorOfTheSelectedKind()
+    {
+        Page p;
+        const int expense = p.ledger.addEntry("支出", "2012- 8-27", "房租", "房东", "1500", "1000.00", "7.00");
+        const int income = p.ledger.addEntry("收入", "2026-12-10", "工资", "公司", "100.00", "80.00", "20.00");
+        p.ledger.addEntry("其他", "2026-12-10", "x", "y", "1", "1", "0");
+        p.show();
+        Tedit_shouru editIncome(p.ledger.dm.get());
+        Tedit_zhichu editExpense(p.ledger.dm.get());
+        p.page.setEntryDialogs(nullptr, nullptr, &editIncome, &editExpense);
+        int incomeShown = 0, expenseShown = 0;
+        QStringList seen;
+        auto watch = [&seen](EntryDialog *d, int &count) {
+            auto *closer = new AutoCloseWatcher(d, [d, &count, &seen] {
+                ++count;
+                seen = {d->entryNumber(), d->summaryText(), d->counterpartyText(),
+                        d->findChild<DateField *>("bsSkinDateEdit1")->text(),
+                        d->findChild<AmountField *>("bsSkinEdit1")->text(),
+                        d->findChild<AmountField *>("bsSkinEdit2")->text(),
+                        d->findChild<AmountField *>("bsSkinEdit3")->text()};
+            });
+            Q_UNUSED(closer);
+        };
+        watch(&editIncome, incomeShown);
+        watch(&editExpense, expenseShown);
+
+        clickRow(p.grid(), 0);             // the kind no editor is for: nothing, no message
+        p.click("bsSkinSpeedButton5");
+        QCOMPARE(incomeShown + expenseShown, 0);
+        QVERIFY(msg::shown().isEmpty());
+
+        clickRow(p.grid(), 1);
+        p.click("bsSkinSpeedButton5");
+        QCOMPARE(incomeShown, 1);
+        QCOMPARE(seen, (QStringList{QString::number(income), "工资", "公司", "2026-12-10", "100.00", "80.00", "20.00"}));
+
+        clickRow(p.grid(), 2);
+        p.click("bsSkinSpeedButton5");
+        QCOMPARE(expenseShown, 1);
+        // Stored texts as stored, also an outstanding amount that is not total - settled.
+        QCOMPARE(seen, (QStringList{QString::number(expense), "房租", "房东", "2012- 8-27", "1500", "1000.00", "7.00"}));
     }
 
     void hooksOfOtherWindows()
