@@ -2,13 +2,11 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
-#include "app/main_window.h"
+#include <memory>
+#include "app/program.h"
 #include "app/single_instance.h"
 #include "data/data_folder.h"
-#include "data/data_module.h"
 #include "data/db_error.h"
-#include "records/entry_dialog.h"
-#include "records/menu_item_manager.h"
 #include "ui/message_box.h"
 #include "ui/skin.h"
 
@@ -31,30 +29,13 @@ int main(int argc, char **argv)
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
     Skin::apply(app);
 
-    Tmain mainWindow;
-
-    std::unique_ptr<TDataModule2> dm;
+    std::unique_ptr<Program> program;
     try {
-        dm = std::make_unique<TDataModule2>(dataDir);
+        program = std::make_unique<Program>(dataDir);
     } catch (const DbError &e) {
         msg::error(nullptr, e.text());
         return 1;
     }
-
-    // Every dialog once, hidden, in the fixed order; they live until the end.
-    Tnew_shouru newIncome(dm.get(), &mainWindow);
-    Tnew_zhichu newExpense(dm.get(), &mainWindow);
-    Tedit_shouru editIncome(dm.get(), &mainWindow);
-    Tedit_zhichu editExpense(dm.get(), &mainWindow);
-    Tlist menuManager(dm.get(), &mainWindow);
-
-    const QList<EntryDialog *> entryDialogs{&newIncome, &newExpense, &editIncome, &editExpense};
-    for (EntryDialog *d : entryDialogs)
-        d->setMenuManager(&menuManager);
-    menuManager.setTargets(entryDialogs);
-
-    mainWindow.attachData(dm.get());
-    mainWindow.setEntryDialogs(&newIncome, &newExpense, &editIncome, &editExpense);
-    mainWindow.show();
+    program->show();
     return app.exec();
 }

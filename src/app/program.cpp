@@ -1,0 +1,47 @@
+#include "app/program.h"
+
+#include "app/main_window.h"
+#include "data/data_module.h"
+#include "records/entry_dialog.h"
+#include "records/menu_item_manager.h"
+
+Program::Program(const QString &dataDir)
+{
+    // The main window first, then the data module (which opens the files), then every
+    // other window once, hidden, in this order: Thelp, Tabout, Thezi, Tnew_shouru,
+    // Tnew_zhichu, Tedit_shouru, Tnew_zhangben, Tqiehuan, Tedit_zhichu, Tqiehuan_beizhu,
+    // Tqiehuan_cmm, Tlist, Tmingxi, Tedit_mingxi, Tnew_mingxi, Tset_mima, Tqoravi,
+    // Tzongtongji. A window not built yet keeps its place in the list.
+    m_main = std::make_unique<Tmain>();
+    m_dm = std::make_unique<TDataModule2>(dataDir);
+    TDataModule2 *dm = m_dm.get();
+    Tmain *w = m_main.get();
+
+    m_newIncome = new Tnew_shouru(dm, w);
+    m_newExpense = new Tnew_zhichu(dm, w);
+    m_editIncome = new Tedit_shouru(dm, w);
+    m_editExpense = new Tedit_zhichu(dm, w);
+    m_menuManager = new Tlist(dm, w);
+
+    wire();
+}
+
+Program::~Program()
+{
+    // Windows go before the data module whose queries they show.
+    m_main.reset();
+    m_dm.reset();
+}
+
+void Program::wire()
+{
+    const QList<EntryDialog *> entryDialogs{m_newIncome, m_newExpense, m_editIncome, m_editExpense};
+    for (EntryDialog *d : entryDialogs)
+        d->setMenuManager(m_menuManager);
+    m_menuManager->setTargets(entryDialogs);
+
+    m_main->attachData(m_dm.get());
+    m_main->setEntryDialogs(m_newIncome, m_newExpense, m_editIncome, m_editExpense);
+}
+
+void Program::show() { m_main->show(); }
