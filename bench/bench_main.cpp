@@ -1,7 +1,8 @@
 // Benchmark: builds ledgers with the program's own code and times what the windows do.
 //   tallyrue_bench                 all sizes, one child process each (for honest peak memory)
 //   tallyrue_bench --size N        one size, one result line
-// Ledgers are kept under /tmp/tallyrue-bench/<N> and reused by later runs.
+// Ledgers are kept under /tmp/tallyrue-bench/<N> (or $TALLYRUE_BENCH_DIR/<N>) and reused
+// by later runs.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -82,7 +83,8 @@ void fillPhrases(const QString &dir, int n)
 
 int runOne(int n)
 {
-    const QString dir = QStringLiteral("/tmp/tallyrue-bench/%1").arg(n);
+    const QString base = qEnvironmentVariable("TALLYRUE_BENCH_DIR", QStringLiteral("/tmp/tallyrue-bench"));
+    const QString dir = QStringLiteral("%1/%2").arg(base).arg(n);
     if (!QFile::exists(dir + "/qel_jz_m.dll")) {
         QDir(dir).removeRecursively();
         QDir().mkpath(dir);
