@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QToolButton>
 #include <algorithm>
 
 #include "data/data_module.h"
@@ -86,7 +87,10 @@ void DetailDialog::buildUi()
     fieldLabel(this, QStringLiteral("日  期:"), 196, y);
     m_date = new DateField(this);
     m_date->setObjectName(QStringLiteral("bsSkinDateEdit2"));
-    m_date->setGeometry(250, y, 99, 22);
+    // 99 pixels, or what a whole date needs in the font in use.
+    const int dateWidth = fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00"))
+                          + m_date->dropDownButton()->sizeHint().width() + 16;
+    m_date->setGeometry(250, y, std::max(99, dateWidth), 22);
     y += step;
 
     requiredStar(this, 8, y);

@@ -62,7 +62,7 @@ Tmingxi::Tmingxi(TDataModule2 *dm, QWidget *parent) : QDialog(parent), m_dm(dm)
     QPalette linePalette = m_line->palette();
     linePalette.setColor(QPalette::WindowText, Qt::black);
     m_line->setPalette(linePalette);
-    m_line->setGeometry(16, 21, 601, 22);
+    m_line->setGeometry(16, 24, 601, 24);
 
     m_key = new QLabel(this);
     m_key->setObjectName(QStringLiteral("bsSkinStdLabel3"));
