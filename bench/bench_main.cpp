@@ -81,6 +81,25 @@ void fillPhrases(const QString &dir, int n)
     t.commit();
 }
 
+// Ten detail lines on every hundredth entry of the current book.
+void fillDetails(const QString &dir, int n)
+{
+    TDataModule2 dm(dir);
+    Connection &c = dm.conn_jz_u;
+    Query count(&c, "count");
+    count.setSql("select count(*) from jz_ua");
+    count.open();
+    if (count.value(0, 0).toInt() >= n / 10)
+        return;
+    Connection::Transaction t(c);
+    for (int entry = 100; entry <= n; entry += 100)
+        for (int i = 0; i < 10; ++i)
+            c.exec("insert into jz_ua (ua1,ua2,ua3,ua4,ua5,ua6)values (:a,:b,:c,:d,:e,:f)",
+                   {{":a", QStringLiteral("类别%1").arg(i)}, {":b", "2012-10- 6"}, {":c", "明细摘要"},
+                    {":d", ""}, {":e", QStringLiteral("%1.50").arg(i)}, {":f", QString::number(entry)}});
+    t.commit();
+}
+
 int runOne(int n)
 {
     const QString base = qEnvironmentVariable("TALLYRUE_BENCH_DIR", QStringLiteral("/tmp/tallyrue-bench"));
@@ -94,6 +113,7 @@ int runOne(int n)
         std::fprintf(stderr, "filled %d entries in %.1f s\n", n, f.nsecsElapsed() / 1e9);
     }
     fillPhrases(dir, n);
+    fillDetails(dir, n);
     bench::Results r;
     QElapsedTimer t;
     t.start();

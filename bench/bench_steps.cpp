@@ -10,6 +10,8 @@
 #include "books/quick_search.h"
 #include "books/title_sort.h"
 #include "data/data_module.h"
+#include "details/detail_dialog.h"
+#include "details/detail_window.h"
 #include "records/amount_field.h"
 #include "records/entry_dialog.h"
 #include "ui/data_grid.h"
@@ -71,6 +73,33 @@ void runWindowSteps(TDataModule2 &dm, Results &r)
     t.restart();
     newIncome.findChild<QPushButton *>("bsSkinButton1")->click();
     r.add("save new entry", msSince(t));
+
+    // The detail windows, as start-up creates them, then 明 细 on entry 100 (ten lines; the
+    // list ends with entries 100 .. 1), shown without a modal loop.
+    Tmingxi details(&dm, &main);
+    Tedit_mingxi editDetail(&dm, &main);
+    Tnew_mingxi newDetail(&dm, &main);
+    details.setDialogs(&newDetail, &editDetail);
+    r.add("detail windows created", msSince(t));
+    page->setDetailHook([&details](const QString &line, const QString &key, const QString &caption) {
+        details.setEntryLine(line);
+        details.setEntryKey(key);
+        details.setWindowTitle(caption);
+        details.show();
+    });
+    dm.Query_jz_ab->setCurrentRow(dm.Query_jz_ab->rowCount() - 100);
+    t.restart();
+    page->bsSkinSpeedButton12Click();
+    r.add("open details", msSince(t));
+
+    newDetail.setEntryKey(details.entryKey());
+    newDetail.show();
+    QApplication::processEvents();
+    newDetail.findChild<QLineEdit *>("bsSkinEdit6")->setText("基准");
+    newDetail.findChild<QLineEdit *>("bsSkinEdit7")->setText("基准明细");
+    t.restart();
+    newDetail.findChild<QPushButton *>("bsSkinButton1")->click();
+    r.add("save detail line", msSince(t));
 }
 
 } // namespace bench

@@ -1,7 +1,10 @@
 #include "app/program.h"
 
 #include "app/main_window.h"
+#include "books/account_book_page.h"
 #include "data/data_module.h"
+#include "details/detail_dialog.h"
+#include "details/detail_window.h"
 #include "records/entry_dialog.h"
 #include "records/menu_item_manager.h"
 
@@ -22,6 +25,9 @@ Program::Program(const QString &dataDir)
     m_editIncome = new Tedit_shouru(dm, w);
     m_editExpense = new Tedit_zhichu(dm, w);
     m_menuManager = new Tlist(dm, w);
+    m_detailWindow = new Tmingxi(dm, w);
+    m_editDetail = new Tedit_mingxi(dm, w);
+    m_newDetail = new Tnew_mingxi(dm, w);
 
     wire();
 }
@@ -42,6 +48,13 @@ void Program::wire()
 
     m_main->attachData(m_dm.get());
     m_main->setEntryDialogs(m_newIncome, m_newExpense, m_editIncome, m_editExpense);
+
+    m_detailWindow->setDialogs(m_newDetail, m_editDetail);
+    Tmingxi *details = m_detailWindow;
+    m_main->accountBookPage()->setDetailHook(
+        [details](const QString &line, const QString &key, const QString &caption) {
+            details->openFor(line, key, caption);
+        });
 }
 
 void Program::show() { m_main->show(); }

@@ -5,10 +5,12 @@
 #include <QString>
 #include <memory>
 
+class DetailDialog;
 class EntryDialog;
 class TDataModule2;
 class Tmain;
 class Tlist;
+class Tmingxi;
 
 class Program
 {
@@ -31,6 +33,9 @@ public:
     EntryDialog *editIncome() const { return m_editIncome; }
     EntryDialog *editExpense() const { return m_editExpense; }
     Tlist *menuManager() const { return m_menuManager; }
+    Tmingxi *detailWindow() const { return m_detailWindow; }
+    DetailDialog *editDetail() const { return m_editDetail; }
+    DetailDialog *newDetail() const { return m_newDetail; }
 
 private:
     void wire();
@@ -45,4 +50,7 @@ private:
     EntryDialog *m_editIncome = nullptr;
     EntryDialog *m_editExpense = nullptr;
     Tlist *m_menuManager = nullptr;
+    Tmingxi *m_detailWindow = nullptr;
+    DetailDialog *m_editDetail = nullptr;
+    DetailDialog *m_newDetail = nullptr;
 };

@@ -312,10 +312,20 @@ void TFr_zhangben::bsSkinSpeedButton12Click() { bsSkinDBGrid1DblClick(); }
 void TFr_zhangben::bsSkinDBGrid1DblClick()
 {
     ui::guard(this, [this] {
-        if (refuseWhenEmpty())
+        if (refuseWhenEmpty() || !m_detailHook)
             return;
-        if (m_detailHook)
-            m_detailHook();
+        const Query *q = m_dm->Query_jz_ab;
+        const auto f = [q](const char *name) { return q->field(QString::fromLatin1(name)); };
+        const QString kind = f("b1");
+        QString line;
+        if (kind == QStringLiteral("收入"))
+            line = kind + u',' + f("b3") + QStringLiteral(", 总额") + f("b5") + QStringLiteral(" 已收")
+                   + f("b6") + QStringLiteral(" 应收") + f("b7") + QStringLiteral("  ") + f("b2");
+        else if (kind == QStringLiteral("支出"))
+            line = kind + u',' + f("b3") + QStringLiteral(", 总额") + f("b8") + QStringLiteral(" 已付")
+                   + f("b9") + QStringLiteral(" 应付") + f("b10") + QStringLiteral("  ") + f("b2");
+        const QString bid = f("bid");
+        m_detailHook(line, bid, QStringLiteral("编号") + bid + u'的' + kind + QStringLiteral("记录明细"));
     });
 }
 

@@ -25,8 +25,11 @@ public:
                          EntryDialog *editExpense);
 
     // Windows of other parts, opened by the page once they exist (any may stay empty).
-    // The detail hook runs for the selected entry of a non-empty list.
-    void setDetailHook(std::function<void()> hook) { m_detailHook = std::move(hook); }
+    // The detail hook runs for the selected entry of a non-empty list, with the entry line,
+    // the entry key (its bid) and the caption for the detail window.
+    using DetailHook = std::function<void(const QString &entryLine, const QString &entryKey,
+                                          const QString &caption)>;
+    void setDetailHook(DetailHook hook) { m_detailHook = std::move(hook); }
     void setPrintHook(std::function<void()> hook) { m_printHook = std::move(hook); }
     void setHelpHook(std::function<void()> hook) { m_helpHook = std::move(hook); }
     void setSwitchHook(std::function<void()> hook) { m_switchHook = std::move(hook); }
@@ -83,5 +86,6 @@ private:
     EntryDialog *m_newExpense = nullptr;
     EntryDialog *m_editIncome = nullptr;
     EntryDialog *m_editExpense = nullptr;
-    std::function<void()> m_detailHook, m_printHook, m_helpHook, m_switchHook, m_newBookHook;
+    DetailHook m_detailHook;
+    std::function<void()> m_printHook, m_helpHook, m_switchHook, m_newBookHook;
 };

@@ -34,6 +34,8 @@
 //     tool_print (printer), tool_help (question mark), tool_new_book (book with plus)
 //   Entry dialogs: tag 16x16 (price tag), badge_shouru 50x22 (green "收入"),
 //     badge_zhichu 50x22 (red "支出")
+//   Detail window: detail_banner 634x54 (frame headed "您选中的记录", room for one line of
+//     text inside), detail_add 20x20 (list with a green plus)
 //   Welcome page: welcome_banner 560x150 ("欢迎使用 Tallyrue" and a slogan)
 //   Program: app_icon 64x64
 #include <QIcon>

@@ -158,7 +158,7 @@ private Q_SLOTS:
             p.ledger.addEntry("收入", "2026-12- 1", "工资", "公司", "100.00", "60.00", "40.00");
         p.show();
         int hooks = 0;
-        p.page.setDetailHook([&] { ++hooks; });
+        p.page.setDetailHook([&](const QString &, const QString &, const QString &) { ++hooks; });
         p.page.setPrintHook([&] { ++hooks; });
         if (afterSearch) {
             p.searchNothing();
@@ -183,7 +183,7 @@ private Q_SLOTS:
         const int bid = p.ledger.addEntry("收入", "2026-12- 1", "工资", "公司", "100.00", "60.00", "40.00");
         p.show();
         QStringList seen;
-        p.page.setDetailHook([&] { seen << "detail " + p.dm().Query_jz_ab->field("bid"); });
+        p.page.setDetailHook([&](const QString &, const QString &key, const QString &) { seen << "detail " + key; });
         p.page.setPrintHook([&] { seen << "print"; });
         p.click("bsSkinSpeedButton12");
         QTest::mouseDClick(p.grid()->viewport(), Qt::LeftButton, {},
