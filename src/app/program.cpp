@@ -2,6 +2,9 @@
 
 #include "app/main_window.h"
 #include "data/data_module.h"
+#include "help/about_window.h"
+#include "help/guide_window.h"
+#include "help/web_window.h"
 #include "records/entry_dialog.h"
 #include "records/menu_item_manager.h"
 
@@ -17,11 +20,15 @@ Program::Program(const QString &dataDir)
     TDataModule2 *dm = m_dm.get();
     Tmain *w = m_main.get();
 
+    m_help = new Thelp(w);
+    m_about = new Tabout(w);
+    m_service = new Thezi(w);
     m_newIncome = new Tnew_shouru(dm, w);
     m_newExpense = new Tnew_zhichu(dm, w);
     m_editIncome = new Tedit_shouru(dm, w);
     m_editExpense = new Tedit_zhichu(dm, w);
     m_menuManager = new Tlist(dm, w);
+    m_sponsor = new Tqoravi(w);
 
     wire();
 }
@@ -42,6 +49,10 @@ void Program::wire()
 
     m_main->attachData(m_dm.get());
     m_main->setEntryDialogs(m_newIncome, m_newExpense, m_editIncome, m_editExpense);
+    m_main->setHelpWindow(m_help);
+    m_main->setAboutWindow(m_about);
+    m_main->setServiceWindow(m_service);
+    m_main->setSponsorWindow(m_sponsor);
 }
 
 void Program::show() { m_main->show(); }

@@ -7,8 +7,12 @@
 
 class EntryDialog;
 class TDataModule2;
+class Tabout;
+class Thelp;
+class Thezi;
 class Tmain;
 class Tlist;
+class Tqoravi;
 
 class Program
 {
@@ -31,6 +35,10 @@ public:
     EntryDialog *editIncome() const { return m_editIncome; }
     EntryDialog *editExpense() const { return m_editExpense; }
     Tlist *menuManager() const { return m_menuManager; }
+    Thelp *guide() const { return m_help; }
+    Tabout *about() const { return m_about; }
+    Thezi *service() const { return m_service; }
+    Tqoravi *sponsor() const { return m_sponsor; }
 
 private:
     void wire();
@@ -45,4 +53,8 @@ private:
     EntryDialog *m_editIncome = nullptr;
     EntryDialog *m_editExpense = nullptr;
     Tlist *m_menuManager = nullptr;
+    Thelp *m_help = nullptr;
+    Tabout *m_about = nullptr;
+    Thezi *m_service = nullptr;
+    Tqoravi *m_sponsor = nullptr;
 };
