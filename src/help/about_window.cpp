@@ -74,11 +74,9 @@ Tabout::Tabout(QWidget *parent) : QDialog(parent)
     // The whole address is the link's text; it is wider than the box beside its caption,
     // so each link has a line of its own under it.
     rowLabel(QStringLiteral("官 网:"), 44);
-    m_home = linkLabel(box, QStringLiteral("bsSkinLinkLabel1"), homeAddress());
-    m_home->move(6, 62);
+    m_home = linkLabel(box, QStringLiteral("bsSkinLinkLabel1"), homeAddress(), 62);
     rowLabel(QStringLiteral("论 坛:"), 80);
-    m_forum = linkLabel(box, QStringLiteral("bsSkinLinkLabel2"), forumAddress());
-    m_forum->move(6, 98);
+    m_forum = linkLabel(box, QStringLiteral("bsSkinLinkLabel2"), forumAddress(), 98);
 
     auto *donate = new QToolButton(box);
     donate->setObjectName(QStringLiteral("bsSkinSpeedButton1"));
@@ -97,18 +95,24 @@ Tabout::Tabout(QWidget *parent) : QDialog(parent)
     connect(donate, &QToolButton::clicked, this, &Tabout::bsSkinSpeedButton1Click);
 }
 
-QLabel *Tabout::linkLabel(QWidget *parent, const QString &name, const QString &address)
+QLabel *Tabout::linkLabel(QWidget *box, const QString &name, const QString &address, int top)
 {
-    auto *l = new QLabel(address, parent);
+    auto *l = new QLabel(address, box);
     l->setObjectName(name);
     l->setProperty("skin", QStringLiteral("link"));
-    QFont f = l->font();
-    f.setPixelSize(10);
-    f.setUnderline(true);
-    l->setFont(f);
     l->setCursor(Qt::PointingHandCursor);
     l->setToolTip(address);
-    l->adjustSize();
+    // Small type, smaller still where the font runs wide: the address is never cut off.
+    const QRect room = box->contentsRect().adjusted(4, 0, -2, 0);
+    QFont f = l->font();
+    f.setUnderline(true);
+    for (int px = 11; px >= 8; --px) {
+        f.setPixelSize(px);
+        if (QFontMetrics(f).horizontalAdvance(address) <= room.width())
+            break;
+    }
+    l->setFont(f);
+    l->setGeometry(room.left(), top, room.width(), QFontMetrics(f).height() + 2);
     l->installEventFilter(this);
     return l;
 }

@@ -26,7 +26,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    QLabel *linkLabel(QWidget *parent, const QString &name, const QString &address);
+    QLabel *linkLabel(QWidget *box, const QString &name, const QString &address, int top);
 
     QLabel *m_home;     // bsSkinLinkLabel1
     QLabel *m_forum;    // bsSkinLinkLabel2
