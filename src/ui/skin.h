@@ -35,6 +35,9 @@
 //   Entry dialogs: tag 16x16 (price tag), badge_shouru 50x22 (green "收入"),
 //     badge_zhichu 50x22 (red "支出")
 //   Welcome page: welcome_banner 560x150 ("欢迎使用 Tallyrue" and a slogan)
+//   Usage guide: guide_page1 .. guide_page5 642x400 (the five pages, drawn from screenshots
+//     of the real windows), guide_next 100x30 ("下一页"), guide_close 194x44 ("开始使用")
+//   About window: about_banner 495x80 (ledger, coins and the product name on blue)
 //   Program: app_icon 64x64
 #include <QIcon>
 #include <QPixmap>
