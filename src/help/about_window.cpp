@@ -21,10 +21,9 @@ Tabout::Tabout(QWidget *parent) : QDialog(parent)
                    | Qt::WindowCloseButtonHint);
     setFixedSize(495, 257);
 
-    auto *banner = new QLabel(this);
-    banner->setObjectName(QStringLiteral("aboutBanner"));
-    banner->setGeometry(0, 0, 495, 80);
-    banner->setPixmap(Skin::picture(QStringLiteral("about_banner")));
+    m_banner = new QLabel(this);
+    m_banner->setObjectName(QStringLiteral("aboutBanner"));
+    m_banner->setGeometry(0, 0, 495, 80);
 
     auto *product = new QLabel(QStringLiteral("Tallyrue"), this);
     product->setObjectName(QStringLiteral("productName"));
@@ -125,8 +124,12 @@ QString Tabout::donationAddress() { return Tmain::donationAddress(); }
 void Tabout::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    if (!event->spontaneous())
-        ui::centreOnScreen(this);
+    if (event->spontaneous())
+        return;
+    // Drawn when first seen, not at start.
+    if (m_banner->pixmap().isNull())
+        m_banner->setPixmap(Skin::picture(QStringLiteral("about_banner")));
+    ui::centreOnScreen(this);
 }
 
 bool Tabout::eventFilter(QObject *watched, QEvent *event)

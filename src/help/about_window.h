@@ -28,6 +28,7 @@ protected:
 private:
     QLabel *linkLabel(QWidget *box, const QString &name, const QString &address, int top);
 
+    QLabel *m_banner;
     QLabel *m_home;     // bsSkinLinkLabel1
     QLabel *m_forum;    // bsSkinLinkLabel2
 };

@@ -34,7 +34,6 @@ Thelp::Thelp(QWidget *parent) : QDialog(parent)
         auto *picture = new QLabel(page);
         picture->setObjectName(QStringLiteral("guidePicture%1").arg(n));
         picture->setGeometry(QRect(QPoint(0, 0), kPictureSize));
-        picture->setPixmap(Skin::picture(QStringLiteral("guide_page%1").arg(n)));
         m_pages << page;
     }
 
@@ -62,7 +61,9 @@ Thelp::Thelp(QWidget *parent) : QDialog(parent)
     // clicked() comes from the user only (mouse or space), after the state has changed.
     connect(m_startup, &QCheckBox::clicked, this, &Thelp::bsSkinCheckRadioBox1Click);
 
-    showGuidePage(1);
+    // Page 1 in front; its picture waits for the first showing.
+    for (int i = 1; i < m_pages.size(); ++i)
+        m_pages[i]->hide();
 }
 
 QToolButton *Thelp::pageButton(QFrame *page, const QString &name, const QString &picture,
@@ -90,6 +91,10 @@ void Thelp::showGuidePage(int n)
         if (i != n - 1)
             m_pages[i]->hide();
     if (QFrame *p = page(n)) {
+        // Pictures are drawn when their page is first seen, not at start.
+        auto *picture = p->findChild<QLabel *>();
+        if (picture && picture->pixmap().isNull())
+            picture->setPixmap(Skin::picture(QStringLiteral("guide_page%1").arg(n)));
         p->show();
         // The page's own button takes the keyboard, so space leafs on.
         if (auto *b = p->findChild<QToolButton *>())
