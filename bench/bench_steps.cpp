@@ -12,6 +12,9 @@
 #include "data/data_module.h"
 #include "details/detail_dialog.h"
 #include "details/detail_window.h"
+#include "help/about_window.h"
+#include "help/guide_window.h"
+#include "help/web_window.h"
 #include "records/amount_field.h"
 #include "records/entry_dialog.h"
 #include "ui/data_grid.h"
@@ -37,10 +40,16 @@ void runWindowSteps(TDataModule2 &dm, Results &r)
     t.start();
     Tmain main;
     main.attachData(&dm);
+    // Created as at start, in the start's order; not handed to the main window, so no
+    // iset.ini of the machine can hold the run in a modal guide.
+    Thelp guide(&main);
+    Tabout about(&main);
+    Thezi service(&main);
     Tnew_shouru newIncome(&dm, &main);
     Tnew_zhichu newExpense(&dm, &main);
     Tedit_shouru editIncome(&dm, &main);
     Tedit_zhichu editExpense(&dm, &main);
+    Tqoravi sponsor(&main);
     main.setEntryDialogs(&newIncome, &newExpense, &editIncome, &editExpense);
     main.resize(972, 626);
     main.show();

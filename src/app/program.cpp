@@ -5,6 +5,9 @@
 #include "data/data_module.h"
 #include "details/detail_dialog.h"
 #include "details/detail_window.h"
+#include "help/about_window.h"
+#include "help/guide_window.h"
+#include "help/web_window.h"
 #include "records/entry_dialog.h"
 #include "records/menu_item_manager.h"
 
@@ -20,6 +23,9 @@ Program::Program(const QString &dataDir)
     TDataModule2 *dm = m_dm.get();
     Tmain *w = m_main.get();
 
+    m_help = new Thelp(w);
+    m_about = new Tabout(w);
+    m_service = new Thezi(w);
     m_newIncome = new Tnew_shouru(dm, w);
     m_newExpense = new Tnew_zhichu(dm, w);
     m_editIncome = new Tedit_shouru(dm, w);
@@ -28,6 +34,7 @@ Program::Program(const QString &dataDir)
     m_detailWindow = new Tmingxi(dm, w);
     m_editDetail = new Tedit_mingxi(dm, w);
     m_newDetail = new Tnew_mingxi(dm, w);
+    m_sponsor = new Tqoravi(w);
 
     wire();
 }
@@ -55,6 +62,10 @@ void Program::wire()
         [details](const QString &line, const QString &key, const QString &caption) {
             details->openFor(line, key, caption);
         });
+    m_main->setHelpWindow(m_help);
+    m_main->setAboutWindow(m_about);
+    m_main->setServiceWindow(m_service);
+    m_main->setSponsorWindow(m_sponsor);
 }
 
 void Program::show() { m_main->show(); }

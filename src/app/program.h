@@ -8,9 +8,13 @@
 class DetailDialog;
 class EntryDialog;
 class TDataModule2;
+class Tabout;
+class Thelp;
+class Thezi;
 class Tmain;
 class Tlist;
 class Tmingxi;
+class Tqoravi;
 
 class Program
 {
@@ -36,6 +40,10 @@ public:
     Tmingxi *detailWindow() const { return m_detailWindow; }
     DetailDialog *editDetail() const { return m_editDetail; }
     DetailDialog *newDetail() const { return m_newDetail; }
+    Thelp *guide() const { return m_help; }
+    Tabout *about() const { return m_about; }
+    Thezi *service() const { return m_service; }
+    Tqoravi *sponsor() const { return m_sponsor; }
 
 private:
     void wire();
@@ -53,4 +61,8 @@ private:
     Tmingxi *m_detailWindow = nullptr;
     DetailDialog *m_editDetail = nullptr;
     DetailDialog *m_newDetail = nullptr;
+    Thelp *m_help = nullptr;
+    Tabout *m_about = nullptr;
+    Thezi *m_service = nullptr;
+    Tqoravi *m_sponsor = nullptr;
 };

@@ -37,6 +37,9 @@
 //   Detail window: detail_banner 634x54 (frame headed "您选中的记录", room for one line of
 //     text inside), detail_add 20x20 (list with a green plus)
 //   Welcome page: welcome_banner 560x150 ("欢迎使用 Tallyrue" and a slogan)
+//   Usage guide: guide_page1 .. guide_page5 642x400 (the five pages, drawn from screenshots
+//     of the real windows), guide_next 100x30 ("下一页"), guide_close 194x44 ("开始使用")
+//   About window: about_banner 495x80 (ledger, coins and the product name on blue)
 //   Program: app_icon 64x64
 #include <QIcon>
 #include <QPixmap>
