@@ -1,6 +1,10 @@
 #include "app/program.h"
 
 #include "app/main_window.h"
+#include "books/account_book_page.h"
+#include "books/book_text_dialogs.h"
+#include "books/new_book_dialog.h"
+#include "books/switch_dialog.h"
 #include "data/data_module.h"
 #include "records/entry_dialog.h"
 #include "records/menu_item_manager.h"
@@ -20,7 +24,11 @@ Program::Program(const QString &dataDir)
     m_newIncome = new Tnew_shouru(dm, w);
     m_newExpense = new Tnew_zhichu(dm, w);
     m_editIncome = new Tedit_shouru(dm, w);
+    m_newBook = new Tnew_zhangben(dm, w);
+    m_switch = new Tqiehuan(dm, w);
     m_editExpense = new Tedit_zhichu(dm, w);
+    m_remark = new Tqiehuan_beizhu(dm, w);
+    m_rename = new Tqiehuan_cmm(dm, w);
     m_menuManager = new Tlist(dm, w);
 
     wire();
@@ -42,6 +50,15 @@ void Program::wire()
 
     m_main->attachData(m_dm.get());
     m_main->setEntryDialogs(m_newIncome, m_newExpense, m_editIncome, m_editExpense);
+
+    TFr_zhangben *page = m_main->accountBookPage();
+    page->setNewBookHook([this] { m_newBook->exec(); });
+    // The header shows the name the page shows, copied afresh before every showing.
+    page->setSwitchHook([this, page] {
+        m_switch->setCurrentBookName(page->bookName());
+        m_switch->exec();
+    });
+    m_switch->setSmallDialogs(m_rename, m_remark);
 }
 
 void Program::show() { m_main->show(); }

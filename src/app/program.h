@@ -9,6 +9,10 @@ class EntryDialog;
 class TDataModule2;
 class Tmain;
 class Tlist;
+class Tnew_zhangben;
+class Tqiehuan;
+class Tqiehuan_beizhu;
+class Tqiehuan_cmm;
 
 class Program
 {
@@ -31,6 +35,10 @@ public:
     EntryDialog *editIncome() const { return m_editIncome; }
     EntryDialog *editExpense() const { return m_editExpense; }
     Tlist *menuManager() const { return m_menuManager; }
+    Tnew_zhangben *newBook() const { return m_newBook; }
+    Tqiehuan *switchDialog() const { return m_switch; }
+    Tqiehuan_cmm *renameDialog() const { return m_rename; }
+    Tqiehuan_beizhu *remarkDialog() const { return m_remark; }
 
 private:
     void wire();
@@ -45,4 +53,8 @@ private:
     EntryDialog *m_editIncome = nullptr;
     EntryDialog *m_editExpense = nullptr;
     Tlist *m_menuManager = nullptr;
+    Tnew_zhangben *m_newBook = nullptr;
+    Tqiehuan *m_switch = nullptr;
+    Tqiehuan_cmm *m_rename = nullptr;
+    Tqiehuan_beizhu *m_remark = nullptr;
 };

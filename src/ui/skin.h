@@ -34,6 +34,7 @@
 //     tool_print (printer), tool_help (question mark), tool_new_book (book with plus)
 //   Entry dialogs: tag 16x16 (price tag), badge_shouru 50x22 (green "收入"),
 //     badge_zhichu 50x22 (red "支出")
+//   Switch dialog: switch_header 470x58 (two books and swap arrows on the band)
 //   Welcome page: welcome_banner 560x150 ("欢迎使用 Tallyrue" and a slogan)
 //   Program: app_icon 64x64
 #include <QIcon>
