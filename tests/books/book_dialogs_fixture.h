@@ -89,7 +89,7 @@ struct Books {
         const bool ran = d->ran;
         delete d;
         if (!ran)
-            qWarning("the switch dialog did not open");
+            QTest::qFail("the switch dialog did not open", __FILE__, __LINE__);
         return open;
     }
 
