@@ -68,7 +68,7 @@ protected:
 } // namespace
 
 BookTextDialog::BookTextDialog(TDataModule2 *dm, const QString &objectName, const QString &caption,
-                               const QString &label, int height, int maxLength, QWidget *parent)
+                               const QString &placeholder, int height, int maxLength, QWidget *parent)
     : QDialog(parent), m_dm(dm)
 {
     setObjectName(objectName);
@@ -77,17 +77,18 @@ BookTextDialog::BookTextDialog(TDataModule2 *dm, const QString &objectName, cons
     setFixedSize(363, height);
     m_change = new Query(&dm->conn_jz_m, QStringLiteral("Query_chenge"), this);
 
+    // One field as wide as the dialog allows, so a whole name shows; the caption says
+    // what it holds.
     const int top = (height - 30) / 2;
-    auto *caption_ = new QLabel(label, this);
-    caption_->setGeometry(12, top + 3, 64, 24);
     m_field = new QLineEdit(this);
     m_field->setObjectName(QStringLiteral("bsSkinEdit1"));
     m_field->setMaxLength(maxLength);
-    m_field->setGeometry(78, top + 3, 182, 24);
+    m_field->setPlaceholderText(placeholder);
+    m_field->setGeometry(12, top + 3, 252, 24);
     m_save = new QPushButton(QStringLiteral("保  存"), this);
     m_save->setObjectName(QStringLiteral("bsSkinButton2"));
     m_save->setDefault(true);
-    m_save->setGeometry(270, top, 82, 30);
+    m_save->setGeometry(272, top, 80, 30);
     m_key = new QLabel(this);
     m_key->setObjectName(QStringLiteral("bsSkinStdLabel1"));
     m_key->hide();
@@ -127,7 +128,7 @@ void BookTextDialog::bsSkinButton2Click()
 
 Tqiehuan_cmm::Tqiehuan_cmm(TDataModule2 *dm, QWidget *parent)
     : BookTextDialog(dm, QStringLiteral("Tqiehuan_cmm"), QStringLiteral("修改账本名称"),
-                     QStringLiteral("账本名称:"), 70, 20, parent)
+                     QStringLiteral("账本名称"), 70, 20, parent)
 {
     new DropTypedBlanks(m_field);
 }
@@ -143,7 +144,7 @@ void Tqiehuan_cmm::save(const QString &text)
 
 Tqiehuan_beizhu::Tqiehuan_beizhu(TDataModule2 *dm, QWidget *parent)
     : BookTextDialog(dm, QStringLiteral("Tqiehuan_beizhu"), QStringLiteral("为账本填写备注"),
-                     QStringLiteral("备    注:"), 68, 40, parent)
+                     QStringLiteral("备注"), 68, 40, parent)
 {
 }
 

@@ -22,7 +22,7 @@ public:
 
 protected:
     BookTextDialog(TDataModule2 *dm, const QString &objectName, const QString &caption,
-                   const QString &label, int height, int maxLength, QWidget *parent);
+                   const QString &placeholder, int height, int maxLength, QWidget *parent);
     void showEvent(QShowEvent *event) override;
 
     // Refuses (with its message) or runs the update for the field's text.

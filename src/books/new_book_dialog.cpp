@@ -22,7 +22,7 @@ const QString kTimeFormat = QStringLiteral("H:mm:ss");
 QLabel *fieldLabel(QWidget *parent, const QString &text, int x, int y)
 {
     auto *label = new QLabel(text, parent);
-    label->setGeometry(x, y, 66, 24);
+    label->setGeometry(x, y, 62, 24);
     label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     return label;
 }
@@ -48,7 +48,8 @@ Tnew_zhangben::Tnew_zhangben(TDataModule2 *dm, QWidget *parent) : QDialog(parent
     setFixedSize(352, 199);
     m_add = new Query(&dm->conn_jz_m, QStringLiteral("Query_add"), this);
 
-    const int labelX = 34, fieldX = 102, fieldW = 222;
+    // The name field shows all of its 20 characters.
+    const int labelX = 18, fieldX = 82, fieldW = 260;
     auto *star = new QLabel(QStringLiteral("*"), this);
     star->setProperty("skin", QStringLiteral("required"));
     QPalette red = star->palette();

@@ -73,13 +73,15 @@ Tqiehuan::Tqiehuan(TDataModule2 *dm, QWidget *parent) : QDialog(parent), m_dm(dm
 
     m_grid = new DataGrid(QStringLiteral("bsSkinDBGrid1"), DataGrid::Mode::ReadOnly, group);
     m_grid->setGeometry(8, 46, 438, 180);
-    // The name takes what the three fixed columns and the scroll bar leave.
-    const int nameWidth = 438 - 2 * m_grid->frameWidth() - 60 - 113 - 110 - 18;
+    // A creation text is never cut short: its column widens when the font needs it. The
+    // name takes what the other columns and the scroll bar leave.
+    const int createdWidth = qMax(110, m_grid->fontMetrics().horizontalAdvance(QStringLiteral("2026-12-31 23:59:59")) + 14);
+    const int nameWidth = 438 - 2 * m_grid->frameWidth() - 60 - 113 - createdWidth - 18;
     QList<QueryModel::Column> columns;
     const struct {
         const char *field, *title;
         int width;
-    } cols[] = {{"aid", "账本编号", 60}, {"a1", "账本名称", nameWidth}, {"a3", "备注", 113}, {"a2", "创建日期", 110}};
+    } cols[] = {{"aid", "账本编号", 60}, {"a1", "账本名称", nameWidth}, {"a3", "备注", 113}, {"a2", "创建日期", createdWidth}};
     for (const auto &c : cols) {
         QueryModel::Column col;
         col.field = QString::fromLatin1(c.field);

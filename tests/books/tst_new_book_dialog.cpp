@@ -71,6 +71,8 @@ private Q_SLOTS:
                 labels << l->text();
         for (const char *text : {"*", "账本名称:", "备    注:", "创建日期:"})
             QVERIFY2(labels.contains(QString::fromUtf8(text)), text);
+        // A whole name shows in its field.
+        QVERIFY(f.name->fontMetrics().horizontalAdvance(QString(20, QChar(u'账'))) + 12 <= f.name->width());
         // Every control inside the dialog, nothing clipped at its edge.
         for (QWidget *w : b.newBook.findChildren<QWidget *>())
             if (w->isVisible() && w->parentWidget() == &b.newBook)

@@ -73,7 +73,12 @@ private Q_SLOTS:
             QCOMPARE(titles, (QStringList{"账本编号", "账本名称", "备注", "创建日期"}));
             QCOMPARE(g->columnWidth(0), 60);
             QCOMPARE(g->columnWidth(2), 113);
-            QCOMPARE(g->columnWidth(3), 110);
+            // The creation column is 110 wide or as wide as its texts need.
+            QVERIFY(g->columnWidth(3) >= 110);
+            for (const QString &created : column(g, 3))
+                QVERIFY2(g->fontMetrics().horizontalAdvance(created) + 8 <= g->columnWidth(3), qPrintable(created));
+            // The four columns fill the grid without a horizontal scroll bar.
+            QVERIFY(!g->horizontalScrollBar()->isVisible());
             QCOMPARE(listedBids(g), (QStringList{"12", "3", "2", "1"}));
             QCOMPARE(column(g, 1), (QStringList{"十二号", "三号", "二号", "默认账本"}));
             QCOMPARE(g->selectionBehavior(), QAbstractItemView::SelectRows);
@@ -87,6 +92,42 @@ private Q_SLOTS:
             QCOMPARE(b.dm().Query_jz_aa->field("aid"), QString("3"));
             QCOMPARE(g->verticalScrollBar()->value(), 0);
         }));
+    }
+
+    void smallDialogs_data()
+    {
+        QTest::addColumn<QString>("which");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<int>("limit");
+        QTest::newRow("rename") << "Tqiehuan_cmm" << "修改账本名称" << 70 << 20;
+        QTest::newRow("remark") << "Tqiehuan_beizhu" << "为账本填写备注" << 68 << 40;
+    }
+    void smallDialogs()
+    {
+        QFETCH(QString, which);
+        QFETCH(QString, caption);
+        QFETCH(int, height);
+        QFETCH(int, limit);
+        Books b;
+        QDialog *d = which == "Tqiehuan_cmm" ? static_cast<QDialog *>(&b.rename) : &b.remark;
+        QCOMPARE(d->objectName(), which);
+        d->show();
+        QVERIFY(QTest::qWaitForWindowExposed(d));
+        QCOMPARE(d->windowTitle(), caption);
+        QCOMPARE(d->size(), QSize(363, height));
+        QCOMPARE(d->minimumSize(), d->maximumSize());
+        QVERIFY(!(d->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+        QCOMPARE(field(d)->maxLength(), limit);
+        QVERIFY(saveButton(d)->isDefault());
+        QCOMPARE(saveButton(d)->text(), QString("保  存"));
+        QVERIFY(d->findChild<QLabel *>("bsSkinStdLabel1")->isHidden());
+        // No cancel button: the close box is the way out.
+        QCOMPARE(d->findChildren<QPushButton *>().size(), 1);
+        for (QWidget *w : {static_cast<QWidget *>(field(d)), static_cast<QWidget *>(saveButton(d))})
+            QVERIFY(d->rect().contains(w->geometry()));
+        // A whole name shows in the field.
+        QVERIFY(field(d)->fontMetrics().horizontalAdvance(QString(20, QChar(u'账'))) <= field(d)->width());
     }
 
     // The header shows what the page shows, copied at each opening.
