@@ -1,6 +1,7 @@
 #include "bench_steps.h"
 
 #include <QApplication>
+#include <ctime>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -8,6 +9,7 @@
 #include "app/main_window.h"
 #include "books/account_book_page.h"
 #include "books/quick_search.h"
+#include "books/switch_dialog.h"
 #include "books/title_sort.h"
 #include "data/data_module.h"
 #include "details/detail_dialog.h"
@@ -29,6 +31,30 @@ double msSince(QElapsedTimer &t)
     const double ms = t.nsecsElapsed() / 1e6;
     t.restart();
     return ms;
+}
+
+// "切  换" in the switch dialog, from the large book 1 to the small book 2 and back: the
+// demotion and promotion, the book list and the whole book refresh, the page repainted.
+void runBookSwitchSteps(TDataModule2 &dm, QWidget *parent, Results &r)
+{
+    Tqiehuan dialog(&dm, parent);
+    QElapsedTimer t;
+    auto switchTo = [&](const QString &key, const QString &label) {
+        Query *list = dm.Query_jz_aa;
+        for (int row = 0; row < list->rowCount(); ++row)
+            if (list->value(row, QStringLiteral("aid")) == key)
+                list->setCurrentRow(row);
+        QApplication::processEvents();
+        timespec a{}, b{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &a);
+        t.restart();
+        dialog.bsSkinButton1Click();
+        r.add(label, msSince(t));
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &b);
+        r.add(label + " cpu", (b.tv_sec - a.tv_sec) * 1e3 + (b.tv_nsec - a.tv_nsec) / 1e6);
+    };
+    switchTo(QStringLiteral("2"), QStringLiteral("book switch to small"));
+    switchTo(QStringLiteral("1"), QStringLiteral("book switch to large"));
 }
 
 } // namespace
@@ -109,6 +135,8 @@ void runWindowSteps(TDataModule2 &dm, Results &r)
     t.restart();
     newDetail.findChild<QPushButton *>("bsSkinButton1")->click();
     r.add("save detail line", msSince(t));
+
+    runBookSwitchSteps(dm, &main, r);
 }
 
 } // namespace bench

@@ -2,6 +2,9 @@
 
 #include "app/main_window.h"
 #include "books/account_book_page.h"
+#include "books/book_text_dialogs.h"
+#include "books/new_book_dialog.h"
+#include "books/switch_dialog.h"
 #include "data/data_module.h"
 #include "details/detail_dialog.h"
 #include "details/detail_window.h"
@@ -29,7 +32,11 @@ Program::Program(const QString &dataDir)
     m_newIncome = new Tnew_shouru(dm, w);
     m_newExpense = new Tnew_zhichu(dm, w);
     m_editIncome = new Tedit_shouru(dm, w);
+    m_newBook = new Tnew_zhangben(dm, w);
+    m_switch = new Tqiehuan(dm, w);
     m_editExpense = new Tedit_zhichu(dm, w);
+    m_remark = new Tqiehuan_beizhu(dm, w);
+    m_rename = new Tqiehuan_cmm(dm, w);
     m_menuManager = new Tlist(dm, w);
     m_detailWindow = new Tmingxi(dm, w);
     m_editDetail = new Tedit_mingxi(dm, w);
@@ -66,6 +73,14 @@ void Program::wire()
     m_main->setAboutWindow(m_about);
     m_main->setServiceWindow(m_service);
     m_main->setSponsorWindow(m_sponsor);
+    TFr_zhangben *page = m_main->accountBookPage();
+    page->setNewBookHook([this] { m_newBook->exec(); });
+    // The header shows the name the page shows, copied afresh before every showing.
+    page->setSwitchHook([this, page] {
+        m_switch->setCurrentBookName(page->bookName());
+        m_switch->exec();
+    });
+    m_switch->setSmallDialogs(m_rename, m_remark);
 }
 
 void Program::show() { m_main->show(); }

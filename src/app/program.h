@@ -15,6 +15,10 @@ class Tmain;
 class Tlist;
 class Tmingxi;
 class Tqoravi;
+class Tnew_zhangben;
+class Tqiehuan;
+class Tqiehuan_beizhu;
+class Tqiehuan_cmm;
 
 class Program
 {
@@ -44,6 +48,10 @@ public:
     Tabout *about() const { return m_about; }
     Thezi *service() const { return m_service; }
     Tqoravi *sponsor() const { return m_sponsor; }
+    Tnew_zhangben *newBook() const { return m_newBook; }
+    Tqiehuan *switchDialog() const { return m_switch; }
+    Tqiehuan_cmm *renameDialog() const { return m_rename; }
+    Tqiehuan_beizhu *remarkDialog() const { return m_remark; }
 
 private:
     void wire();
@@ -65,4 +73,8 @@ private:
     Tabout *m_about = nullptr;
     Thezi *m_service = nullptr;
     Tqoravi *m_sponsor = nullptr;
+    Tnew_zhangben *m_newBook = nullptr;
+    Tqiehuan *m_switch = nullptr;
+    Tqiehuan_cmm *m_rename = nullptr;
+    Tqiehuan_beizhu *m_remark = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include <sqlcipher/sqlite3.h>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -22,13 +23,17 @@ struct Acc {
 
 constexpr int kMaxScale = 18;
 
-i128 pow10(int n)
+constexpr i128 pow10(int n)
 {
     i128 r = 1;
     while (n-- > 0)
         r *= 10;
     return r;
 }
+
+// Beyond this the running total goes over to the float part. A constant: the sums of a
+// large book call step() millions of times.
+constexpr i128 kLimit = pow10(36);
 
 // Plain decimal: optional sign, digits, optional point and digits. Leading and
 // trailing blanks are allowed, as the engine allows them.
@@ -44,7 +49,11 @@ bool parseDecimal(const unsigned char *s, int n, i128 &mant, int &scale)
         neg = s[i] == '-';
         ++i;
     }
+    // Amounts have few digits: they are gathered in 64 bits, and only a long one goes on
+    // in 128 bits.
+    uint64_t head = 0;
     i128 m = 0;
+    bool wide = false;
     int digits = 0, sc = 0;
     bool point = false;
     for (; i < n; ++i) {
@@ -55,9 +64,17 @@ bool parseDecimal(const unsigned char *s, int n, i128 &mant, int &scale)
                     return false;
                 ++sc;
             }
-            if (m > (i128(1) << 100))
-                return false;
-            m = m * 10 + (c - '0');
+            if (!wide && digits < 18) {
+                head = head * 10 + (c - '0');
+            } else {
+                if (!wide) {
+                    m = i128(head);
+                    wide = true;
+                }
+                if (m > (i128(1) << 100))
+                    return false;
+                m = m * 10 + (c - '0');
+            }
             ++digits;
         } else if (c == '.' && !point) {
             point = true;
@@ -67,6 +84,8 @@ bool parseDecimal(const unsigned char *s, int n, i128 &mant, int &scale)
     }
     if (digits == 0)
         return false;
+    if (!wide)
+        m = i128(head);
     mant = neg ? -m : m;
     scale = sc;
     return true;
@@ -104,8 +123,7 @@ void step(sqlite3_context *ctx, int, sqlite3_value **argv)
         m *= pow10(acc->scale - sc);
     }
     acc->mant += m;
-    const i128 limit = pow10(36);
-    if (acc->mant > limit || acc->mant < -limit)
+    if (acc->mant > kLimit || acc->mant < -kLimit)
         acc->overflow = true;
 }
 

@@ -36,6 +36,7 @@
 //     badge_zhichu 50x22 (red "支出")
 //   Detail window: detail_banner 634x54 (frame headed "您选中的记录", room for one line of
 //     text inside), detail_add 20x20 (list with a green plus)
+//   Switch dialog: switch_header 470x58 (two books and swap arrows on the band)
 //   Welcome page: welcome_banner 560x150 ("欢迎使用 Tallyrue" and a slogan)
 //   Usage guide: guide_page1 .. guide_page5 642x400 (the five pages, drawn from screenshots
 //     of the real windows), guide_next 100x30 ("下一页"), guide_close 194x44 ("开始使用")

@@ -134,4 +134,53 @@ protected:
     }
 };
 
+// Runs `drive` inside the dialog's next modal loop, once it is on screen. Whatever the
+// dialog still shows afterwards is closed, so exec() returns; `stayedOpen` tells.
+class DriveWhenShown : public QObject
+{
+public:
+    DriveWhenShown(QDialog *dialog, std::function<void()> drive)
+        : QObject(dialog), m_dialog(dialog), m_drive(std::move(drive))
+    {
+        dialog->installEventFilter(this);
+    }
+    bool ran = false;
+    bool stayedOpen = false;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_dialog && event->type() == QEvent::Show && !ran) {
+            ran = true;
+            QTimer::singleShot(0, m_dialog, [this] {
+                m_drive();
+                stayedOpen = m_dialog->isVisible();
+                if (stayedOpen)
+                    m_dialog->reject();
+            });
+        }
+        return false;
+    }
+
+private:
+    QDialog *m_dialog;
+    std::function<void()> m_drive;
+};
+
+// The texts of one row of a table, oldest first (NULL reads as a null QString).
+inline QList<QHash<QString, QString>> tableRows(Connection &conn, const QString &table, const QString &key)
+{
+    Query q(&conn, QStringLiteral("probe"));
+    q.setSql(QStringLiteral("select * from %1 order by %2").arg(table, key));
+    q.open();
+    QList<QHash<QString, QString>> out;
+    for (int r = 0; r < q.rowCount(); ++r) {
+        QHash<QString, QString> row;
+        for (int c = 0; c < q.columnCount(); ++c)
+            row.insert(q.fields()[c], q.isNull(r, c) ? QString() : q.value(r, c));
+        out << row;
+    }
+    return out;
+}
+
 } // namespace fixture

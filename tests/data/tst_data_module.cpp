@@ -176,6 +176,8 @@ private Q_SLOTS:
         QTest::newRow("typed as stored") << QStringList{"12", "0.005"} << "12.005";
         QTest::newRow("to zero") << QStringList{"-0.10", "0.10"} << "0";
         QTest::newRow("blanks around") << QStringList{" 1.5 ", "2"} << "3.5";
+        QTest::newRow("more digits than 64 bits hold") << QStringList{"123456789012345678901.25", "0.75"}
+                                                       << "123456789012345678902";
         QTest::newRow("not a number counts as the engine reads it") << QStringList{"-", "2.50"} << "2.5";
     }
     void sumsAreExactDecimals()
