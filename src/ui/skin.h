@@ -34,7 +34,14 @@
 //     tool_print (printer), tool_help (question mark), tool_new_book (book with plus)
 //   Entry dialogs: tag 16x16 (price tag), badge_shouru 50x22 (green "收入"),
 //     badge_zhichu 50x22 (red "支出")
-//   Welcome page: welcome_banner 560x150 ("欢迎使用 Tallyrue" and a slogan)
+//   Welcome page: welcome_banner 560x150 ("欢迎使用 Tallyrue" and a slogan), welcome_logo
+//     160x56 (the maker's leaf and "Varnel"), welcome_callout 40x196 (orange strip pointing
+//     left, "从这里开始工作" downwards), welcome_notepad 300x300 (notepad and magnifying
+//     glass); quick-entry panel: quick_background 309x150 (two curved arrows towards the
+//     middle right), quick_shouru / quick_zhangben / quick_zhichu 69x42 (picture buttons
+//     reading 收入, 账本, 支出); lock panel: lock_keys 60x60 (keys and a warning sign);
+//     links 313x25: link_guide ("不会用？点这里查看 快速入门"), link_contact
+//     ("您有任何意见或建议，请随时联系Varnel软件")
 //   Program: app_icon 64x64
 #include <QIcon>
 #include <QPixmap>
