@@ -9,6 +9,7 @@ class EntryDialog;
 class TDataModule2;
 class Tmain;
 class Tlist;
+class Tset_mima;
 
 class Program
 {
@@ -31,6 +32,7 @@ public:
     EntryDialog *editIncome() const { return m_editIncome; }
     EntryDialog *editExpense() const { return m_editExpense; }
     Tlist *menuManager() const { return m_menuManager; }
+    Tset_mima *passwordWindow() const { return m_passwordWindow; }
 
 private:
     void wire();
@@ -45,4 +47,5 @@ private:
     EntryDialog *m_editIncome = nullptr;
     EntryDialog *m_editExpense = nullptr;
     Tlist *m_menuManager = nullptr;
+    Tset_mima *m_passwordWindow = nullptr;
 };
