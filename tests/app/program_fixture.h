@@ -111,6 +111,17 @@ struct Run {
     }
 };
 
+// Types text key by key; characters beyond ASCII come as an input method delivers them.
+inline void typeText(QWidget *field, const QString &text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() < 0x80)
+            QTest::keyClick(field, c.toLatin1());
+        else
+            QTest::sendKeyEvent(QTest::Click, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
+
 // Runs a script once a window has come up (inside its modal loop when it was exec'd).
 class OnShow : public QObject
 {

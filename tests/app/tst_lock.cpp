@@ -410,12 +410,7 @@ private Q_SLOTS:
         QCOMPARE(edit->echoMode(), QLineEdit::Password);
         QCOMPARE(edit->maxLength(), 10);
         edit->setFocus(Qt::TabFocusReason);
-        for (const QChar c : typed) {
-            if (c.unicode() < 0x80)
-                QTest::keyClick(edit, c.toLatin1());
-            else   // as an input method delivers it
-                QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QString(c), Qt::NoModifier);
-        }
+        typeText(edit, typed);
         if (!pasted.isEmpty()) {
             QApplication::clipboard()->setText(pasted);
             QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
