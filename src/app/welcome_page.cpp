@@ -2,6 +2,7 @@
 
 #include <QGroupBox>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QShowEvent>
@@ -61,6 +62,20 @@ QToolButton *clickablePicture(const QString &name, const QString &file, const QS
     return b;
 }
 
+// A group box that hides whatever lies behind it, title strip included.
+class OpaqueGroupBox : public QGroupBox
+{
+public:
+    using QGroupBox::QGroupBox;
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        QPainter(this).fillRect(rect(), palette().window());
+        QGroupBox::paintEvent(event);
+    }
+};
+
 } // namespace
 
 TFr_wel::TFr_wel(QWidget *parent) : QFrame(parent)
@@ -107,7 +122,7 @@ TFr_wel::TFr_wel(QWidget *parent) : QFrame(parent)
         connect(b, &QToolButton::clicked, this, e.slot);
     }
 
-    m_lock = new QGroupBox(QStringLiteral("软件已锁定"), m_lower);
+    m_lock = new OpaqueGroupBox(QStringLiteral("软件已锁定"), m_lower);
     m_lock->setObjectName(QStringLiteral("bsSkinGroupBox1"));
     m_lock->setGeometry(QRect(kPanelsAt, kPanelSize));
     picture(QStringLiteral("lockPicture"), QStringLiteral("lock_keys"), m_lock)->move(22, 50);
@@ -123,7 +138,8 @@ TFr_wel::TFr_wel(QWidget *parent) : QFrame(parent)
     // The page is no dialog: Enter in the field presses the default button itself.
     connect(m_password, &QLineEdit::returnPressed, this, &TFr_wel::bsSkinButton1Click);
     connect(m_unlock, &QPushButton::clicked, this, &TFr_wel::bsSkinButton1Click);
-    // Both faces share the place; the lock panel lies in front until the gate decides.
+    // Both faces share the place; the lock panel lies in front, covering the other, until
+    // the gate decides.
     m_lock->raise();
 
     m_guideLink = clickablePicture(QStringLiteral("bsSkinLinkImage2"), QStringLiteral("link_guide"),
