@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QGroupBox>
 #include <QTimer>
+#include <QToolButton>
 #include <functional>
 
 #include "test_support.h"
