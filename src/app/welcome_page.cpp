@@ -53,7 +53,7 @@ QToolButton *clickablePicture(const QString &name, const QString &file, const QS
     b->setToolButtonStyle(Qt::ToolButtonIconOnly);
     const QPixmap pm = Skin::picture(file);
     const QSize size = pm.deviceIndependentSize().toSize();
-    b->setIcon(Skin::icon(file));
+    b->setIcon(QIcon(pm));   // the rendered picture: painting it renders nothing again
     b->setIconSize(size);
     b->setFixedSize(size);
     b->setAutoRaise(true);
