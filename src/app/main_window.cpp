@@ -82,6 +82,10 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
         stack->addWidget(p, 0, 0);
     middle->addWidget(pageArea, 1);
     m_zhangben->setHelpHook([this] { execWindow(m_help); });
+    m_wel->setNavigation(m_nav);
+    m_wel->setAccountBook(m_zhangben, [this] { showPage(m_zhangben); });
+    m_wel->setGuideHook([this] { execWindow(m_help); });
+    m_wel->setServiceHook([this] { execWindow(m_service); });
 
     // --- status bar ---
     m_status = new QFrame(client);
@@ -183,7 +187,7 @@ QWidget *Tmain::currentPage() const
     return nullptr;
 }
 
-void Tmain::applyLoginGate() { m_wel->applyGate(m_nav); }
+void Tmain::applyLoginGate() { m_wel->applyGate(); }
 
 QString Tmain::donationAddress() { return QStringLiteral("https://tallyrue.example/donate"); }
 QString Tmain::homeAddress() { return QStringLiteral("https://tallyrue.example/"); }

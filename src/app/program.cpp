@@ -13,6 +13,7 @@
 #include "help/web_window.h"
 #include "records/entry_dialog.h"
 #include "records/menu_item_manager.h"
+#include "security/password_window.h"
 
 Program::Program(const QString &dataDir)
 {
@@ -41,6 +42,7 @@ Program::Program(const QString &dataDir)
     m_detailWindow = new Tmingxi(dm, w);
     m_editDetail = new Tedit_mingxi(dm, w);
     m_newDetail = new Tnew_mingxi(dm, w);
+    m_passwordWindow = new Tset_mima(dm, w);
     m_sponsor = new Tqoravi(w);
 
     wire();
@@ -81,6 +83,7 @@ void Program::wire()
         m_switch->exec();
     });
     m_switch->setSmallDialogs(m_rename, m_remark);
+    m_main->setPasswordWindow(m_passwordWindow);
 }
 
 void Program::show() { m_main->show(); }

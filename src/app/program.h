@@ -19,6 +19,7 @@ class Tnew_zhangben;
 class Tqiehuan;
 class Tqiehuan_beizhu;
 class Tqiehuan_cmm;
+class Tset_mima;
 
 class Program
 {
@@ -52,6 +53,7 @@ public:
     Tqiehuan *switchDialog() const { return m_switch; }
     Tqiehuan_cmm *renameDialog() const { return m_rename; }
     Tqiehuan_beizhu *remarkDialog() const { return m_remark; }
+    Tset_mima *passwordWindow() const { return m_passwordWindow; }
 
 private:
     void wire();
@@ -77,4 +79,5 @@ private:
     Tqiehuan *m_switch = nullptr;
     Tqiehuan_cmm *m_rename = nullptr;
     Tqiehuan_beizhu *m_remark = nullptr;
+    Tset_mima *m_passwordWindow = nullptr;
 };

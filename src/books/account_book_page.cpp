@@ -197,10 +197,13 @@ TFr_zhangben::TFr_zhangben(QWidget *parent) : QFrame(parent)
     cells->setVerticalSpacing(4);
     const char *const captions[] = {"  收入总计:", "  已收总计:", "  应收总计:",
                                     "  支出总计:", "  已付总计:", "  应付总计:"};
+    // Named after their total queries: the welcome page's bound labels own bsSkinDBText1/2.
+    const char *const names[] = {"Total_shouru", "Total_yishou", "Total_yingshou",
+                                 "Total_zhichu", "Total_yifu", "Total_yingfu"};
     for (int i = 0; i < 6; ++i) {
         auto *caption = new QLabel(QString::fromUtf8(captions[i]), totals);
         auto *value = new QLabel(totals);
-        value->setObjectName(QStringLiteral("bsSkinDBText%1").arg(1 + i));
+        value->setObjectName(QString::fromLatin1(names[i]));
         value->setProperty("skin", i < 3 ? QStringLiteral("income") : QStringLiteral("expense"));
         value->setTextFormat(Qt::PlainText);
         value->setMinimumWidth(110);

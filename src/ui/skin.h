@@ -41,6 +41,14 @@
 //   Usage guide: guide_page1 .. guide_page5 642x400 (the five pages, drawn from screenshots
 //     of the real windows), guide_next 100x30 ("下一页"), guide_close 194x44 ("开始使用")
 //   About window: about_banner 495x80 (ledger, coins and the product name on blue)
+//   Welcome page: welcome_banner 560x150 ("欢迎使用 Tallyrue" and a slogan), welcome_logo
+//     160x56 (the maker's leaf and "Varnel"), welcome_callout 40x196 (orange strip pointing
+//     left, "从这里开始工作" downwards), welcome_notepad 300x300 (notepad and magnifying
+//     glass); quick-entry panel: quick_background 309x150 (two curved arrows towards the
+//     middle right), quick_shouru / quick_zhangben / quick_zhichu 69x42 (picture buttons
+//     reading 收入, 账本, 支出); lock panel: lock_keys 60x60 (keys and a warning sign);
+//     links 313x25: link_guide ("不会用？点这里查看 快速入门"), link_contact
+//     ("您有任何意见或建议，请随时联系Varnel软件")
 //   Program: app_icon 64x64
 #include <QIcon>
 #include <QPixmap>

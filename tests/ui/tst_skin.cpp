@@ -39,6 +39,9 @@ void TestSkin::everyPictureLoads_data()
         {"tool_new_book", 20, 20},
         {"tag", 16, 16}, {"badge_shouru", 50, 22}, {"badge_zhichu", 50, 22},
         {"welcome_banner", 560, 150}, {"app_icon", 64, 64},
+        {"welcome_logo", 160, 56}, {"welcome_callout", 40, 196}, {"welcome_notepad", 300, 300},
+        {"quick_background", 309, 150}, {"quick_shouru", 69, 42}, {"quick_zhangben", 69, 42},
+        {"quick_zhichu", 69, 42}, {"lock_keys", 60, 60}, {"link_guide", 313, 25}, {"link_contact", 313, 25},
     };
     for (const auto &p : pictures)
         QTest::newRow(p.name) << QString::fromLatin1(p.name) << QSize(p.w, p.h);
