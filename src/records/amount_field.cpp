@@ -292,14 +292,18 @@ void AmountField::keyPressEvent(QKeyEvent *event)
 AmountField::Typed AmountField::checkTyped(const QString &s) const
 {
     const QLineEdit *edit = lineEdit();
-    QString seen = edit->text(); // the rules look at the whole text, selection included
+    // The rules judge the text as it will be: what the typed characters replace is gone.
+    QString seen = edit->text();
+    if (edit->hasSelectedText())
+        seen.remove(edit->selectionStart(), edit->selectedText().size());
+    const qsizetype kept = seen.size();
     for (const QChar c : s) {
         const bool ok = (c >= u'0' && c <= u'9') || ((c == u'-' || c == u'.') && !seen.contains(c));
         if (!ok)
             return Typed::Refused;
         seen.append(c);
     }
-    if (edit->text().size() - edit->selectedText().size() + s.size() > MaxLength)
+    if (kept + s.size() > MaxLength)
         return Typed::TooLong;
     return Typed::Ok;
 }

@@ -149,6 +149,8 @@ private Q_SLOTS:
     void refusedKeys_data();
     void refusedKeys();
     void settledAgainstNonNumberTotal();
+    void typingOverSelectedAmount_data();
+    void typingOverSelectedAmount();
 
     void enterSavesTextAsTyped_data();
     void enterSavesTextAsTyped();
@@ -315,6 +317,65 @@ void TestEntryDialogs::settledAgainstNonNumberTotal()
     QCOMPARE(msg::lastShown().text, QString("'-' is not a valid floating point value"));
     QCOMPARE(f.amounts(), QStringList({"-", "5", "1.00"}));
     QVERIFY(d.isVisible());
+}
+
+void TestEntryDialogs::typingOverSelectedAmount_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("total");
+    QTest::addColumn<int>("selectLast");
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QStringList>("stored");
+    // Tab selects the settled amount's whole text (selectLast 0), or the last characters
+    // are selected; the keys replace the selection.
+    QTest::newRow("new expense, minus over a negative")
+        << "Tnew_zhichu" << "-5" << 0 << "-2" << QStringList{"-5.00", "-2", "-3.00"};
+    QTest::newRow("edit income, minus over a negative")
+        << "Tedit_shouru" << "-5" << 0 << "-2" << QStringList{"-5.00", "-2", "-3.00"};
+    QTest::newRow("new income, point over the decimals")
+        << "Tnew_shouru" << "12.5" << 3 << ".75" << QStringList{"12.50", "12.75", "-0.25"};
+    QTest::newRow("edit expense, point over the decimals")
+        << "Tedit_zhichu" << "12.5" << 3 << ".75" << QStringList{"12.50", "12.75", "-0.25"};
+}
+
+void TestEntryDialogs::typingOverSelectedAmount()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, total);
+    QFETCH(int, selectLast);
+    QFETCH(QString, keys);
+    QFETCH(QStringList, stored);
+    Env env;
+    auto d = makeDialog(name, &env.dm);
+    const bool income = d->kind() == EntryDialog::Kind::Income;
+    if (d->mode() == EntryDialog::Mode::Edit) {
+        const QString bid = env.addEntry(income ? "收入" : "支出", "s", "1.00", "1.00", "0.00");
+        d->loadEntry(bid, "s", "c", "2012- 8-27", "1.00", "1.00", "0.00");
+    } else {
+        d->setBookKey("1");
+    }
+    QVERIFY(showActive(d.get()));
+    Fields f(d.get());
+    typeText(f.summary, "s");
+    typeText(f.counterparty, "c");
+    retype(f.total, total);
+    QTest::keyClick(f.total, Qt::Key_Tab);
+    QVERIFY(f.settled->hasFocus());
+    QCOMPARE(f.settled->findChild<QLineEdit *>()->selectedText(), stored[0]);
+    if (selectLast > 0) {
+        QTest::keyClick(f.settled, Qt::Key_End);
+        for (int i = 0; i < selectLast; ++i)
+            QTest::keyClick(f.settled, Qt::Key_Left, Qt::ShiftModifier);
+    }
+    QTest::keyClicks(f.settled, keys);
+    QCOMPARE(f.amounts(), stored);
+    QTest::keyClick(f.settled, Qt::Key_Return);
+    QVERIFY(!d->isVisible());
+
+    const auto rows = env.entries();
+    QCOMPARE(rows.size(), 1);
+    const QStringList columns = income ? QStringList{"b5", "b6", "b7"} : QStringList{"b8", "b9", "b10"};
+    QCOMPARE(QStringList({rows[0][columns[0]], rows[0][columns[1]], rows[0][columns[2]]}), stored);
 }
 
 void TestEntryDialogs::enterSavesTextAsTyped_data()
