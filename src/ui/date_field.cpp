@@ -1,5 +1,6 @@
 #include "ui/date_field.h"
 
+#include <QApplication>
 #include <QCalendarWidget>
 #include <QFocusEvent>
 #include <QFrame>
@@ -63,17 +64,31 @@ DateField::DateField(QWidget *parent)
     connect(m_calendar, &QCalendarWidget::clicked, this, &DateField::pick);
     connect(m_calendar, &QCalendarWidget::activated, this, &DateField::pick);
     // The line edit's own text() drops the blanks of the mask; pass on what is shown.
-    connect(m_edit, &QLineEdit::textChanged, this, [this] { Q_EMIT textChanged(text()); });
+    connect(m_edit, &QLineEdit::textChanged, this, [this] { Q_EMIT textChanged(shownText()); });
+
+    // A field never starts without a date to fall back on.
+    setToday();
+}
+
+QString DateField::shownText() const
+{
+    return m_edit->displayText();
 }
 
 QString DateField::text() const
 {
-    return m_edit->displayText();
+    const QString shown = shownText();
+    if (shown == m_last)
+        return shown;
+    const QDate d = parse(shown);
+    return d.isValid() ? format(d) : m_last;
 }
 
 void DateField::setText(const QString &t)
 {
     m_edit->setText(t);
+    // The mask may have reshaped it: keep what is shown.
+    m_last = shownText();
 }
 
 void DateField::setDate(const QDate &d)
@@ -108,12 +123,34 @@ QDate DateField::parse(const QString &text)
         return QDate();
     int numbers[3] = {0, 0, 0};
     for (int i = 0; i < 3; ++i) {
-        bool ok = false;
-        numbers[i] = parts[i].trimmed().toInt(&ok);
-        if (!ok)
+        const QString digits = parts[i].trimmed();
+        // A year of fewer digits is one still being typed.
+        const bool length = i == 0 ? digits.size() == 4 : digits.size() >= 1 && digits.size() <= 2;
+        if (!length)
             return QDate();
+        for (const QChar c : digits)
+            if (c < u'0' || c > u'9')
+                return QDate();
+        numbers[i] = digits.toInt();
     }
     return QDate(numbers[0], numbers[1], numbers[2]);
+}
+
+void DateField::commitTyped()
+{
+    const QString shown = shownText();
+    if (shown == m_last)
+        return;
+    const QDate d = parse(shown);
+    if (d.isValid()) {
+        // "2012-08-27" or "2012-8 -27" goes into the one form all stored dates share,
+        // so that date texts keep sorting by date.
+        setDate(d);
+        return;
+    }
+    QApplication::beep();
+    m_edit->setText(m_last);
+    Q_EMIT reverted();
 }
 
 bool DateField::isPopupVisible() const
@@ -162,15 +199,14 @@ bool DateField::eventFilter(QObject *watched, QEvent *event)
                 showPopup();
                 return true;
             }
+            // Enter goes on to the dialog's default button, which must see a whole date.
+            if (ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter)
+                commitTyped();
         } else if (event->type() == QEvent::FocusOut) {
-            // A complete date typed as "2012-08-27" or "2012-8 -27" is tidied into the one
-            // form all stored dates share, so that date texts keep sorting by date.
+            // The calendar or another window taking over leaves the typing as it is.
             const auto reason = static_cast<QFocusEvent *>(event)->reason();
-            if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) {
-                const QDate d = date();
-                if (d.isValid() && text() != format(d))
-                    setDate(d);
-            }
+            if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
+                commitTyped();
         }
     }
     return QWidget::eventFilter(watched, event);

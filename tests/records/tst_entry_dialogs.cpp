@@ -155,6 +155,8 @@ private Q_SLOTS:
     void enterSavesTextAsTyped_data();
     void enterSavesTextAsTyped();
     void clickSaveStoresRewrittenTotal();
+    void dateStoredWholeOrLastDate_data();
+    void dateStoredWholeOrLastDate();
     void expenseGoesToExpenseColumns();
     void requiredFields_data();
     void requiredFields();
@@ -442,6 +444,64 @@ void TestEntryDialogs::clickSaveStoresRewrittenTotal()
     QCOMPARE(rows.size(), 1);
     QCOMPARE(rows[0]["b5"], QString("12.00"));
     QCOMPARE(rows[0]["b6"], QString("12.00"));
+}
+
+void TestEntryDialogs::dateStoredWholeOrLastDate_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("keys");      // typed over the whole date, nothing when empty
+    QTest::addColumn<QString>("leave");     // tab (then Enter), enter (in the date), click (保  存)
+    QTest::addColumn<QString>("stored");    // "today" for today's date
+    // Editors open on an entry stored as 2012-08-27.
+    QTest::newRow("new: no such day, tab") << "Tnew_shouru" << "20260230" << "tab" << "today";
+    QTest::newRow("new: unfinished, enter") << "Tnew_zhichu" << "2026" << "enter" << "today";
+    QTest::newRow("new: unfinished, click") << "Tnew_shouru" << "202603" << "click" << "today";
+    QTest::newRow("new: leading zeros, enter") << "Tnew_zhichu" << "20260305" << "enter" << "2026- 3- 5";
+    QTest::newRow("new: blank-padded, click") << "Tnew_shouru" << "2026 3 5" << "click" << "2026- 3- 5";
+    QTest::newRow("edit: no such day, click") << "Tedit_shouru" << "20260230" << "click" << "2012-08-27";
+    QTest::newRow("edit: unfinished, enter") << "Tedit_zhichu" << "2026" << "enter" << "2012-08-27";
+    QTest::newRow("edit: untouched, enter") << "Tedit_zhichu" << "" << "enter" << "2012-08-27";
+    QTest::newRow("edit: whole date, tab") << "Tedit_shouru" << "20261101" << "tab" << "2026-11- 1";
+}
+
+void TestEntryDialogs::dateStoredWholeOrLastDate()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, keys);
+    QFETCH(QString, leave);
+    QFETCH(QString, stored);
+    Env env;
+    auto d = makeDialog(name, &env.dm);
+    const bool income = d->kind() == EntryDialog::Kind::Income;
+    if (d->mode() == EntryDialog::Mode::Edit) {
+        const QString bid = env.addEntry(income ? "收入" : "支出", "s", "1.00", "1.00", "0.00");
+        d->loadEntry(bid, "s", "c", "2012-08-27", "1.00", "1.00", "0.00");
+    } else {
+        d->setBookKey("1");
+    }
+    QVERIFY(showActive(d.get()));
+    Fields f(d.get());
+    typeText(f.summary, "s");
+    typeText(f.counterparty, "c");
+    QLineEdit *date = f.date->lineEdit();
+    date->setFocus(Qt::TabFocusReason);
+    if (!keys.isEmpty()) {
+        QTest::keyClick(date, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(date, keys);
+    }
+    if (leave == QLatin1String("tab")) {
+        QTest::keyClick(date, Qt::Key_Tab);
+        QCOMPARE(f.date->shownText(), stored == QLatin1String("today") ? today() : stored);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    } else if (leave == QLatin1String("enter")) {
+        QTest::keyClick(date, Qt::Key_Return);
+    } else {
+        QTest::mouseClick(f.save, Qt::LeftButton);
+    }
+    QVERIFY(!d->isVisible());
+    const auto rows = env.entries();
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows[0]["b2"], stored == QLatin1String("today") ? today() : stored);
 }
 
 void TestEntryDialogs::expenseGoesToExpenseColumns()

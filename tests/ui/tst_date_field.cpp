@@ -2,6 +2,7 @@
 #include <QCalendarWidget>
 #include <QDialog>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QToolButton>
@@ -18,6 +19,7 @@ struct Fixture
     QLineEdit *before = new QLineEdit(&dialog);
     DateField *field = new DateField(&dialog);
     QLineEdit *after = new QLineEdit(&dialog);
+    QPushButton *save = new QPushButton(QStringLiteral("保  存"), &dialog);
 
     Fixture()
     {
@@ -25,6 +27,9 @@ struct Fixture
         layout->addWidget(before);
         layout->addWidget(field);
         layout->addWidget(after);
+        layout->addWidget(save);
+        save->setDefault(true);
+        save->setAutoDefault(false);
         dialog.show();
         dialog.activateWindow();
         if (!QTest::qWaitForWindowActive(&dialog))
@@ -63,6 +68,7 @@ private Q_SLOTS:
     void setToday();
     void typing_data();
     void typing();
+    void enterGoesBackBeforeDefaultButton();
     void tabOrder();
     void calendarLooks();
     void popupOpensOnShownDate_data();
@@ -95,24 +101,32 @@ void TestDateField::setTextShowsAsGiven_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QDate>("date");
     QTest::newRow("stored form") << "2012- 8-27" << QDate(2012, 8, 27);
-    QTest::newRow("two-digit month") << "2026-12-10" << QDate(2026, 12, 10);
+    QTest::newRow("two-digit month") << "2025-11-30" << QDate(2025, 11, 30);
     QTest::newRow("leading zeros stay") << "2012-08-27" << QDate(2012, 8, 27);
     QTest::newRow("incomplete") << "2012-  -  " << QDate();
     QTest::newRow("no such day") << "2013- 2-30" << QDate();
+    QTest::newRow("short year") << "  12- 8-27" << QDate();
 }
 
 void TestDateField::setTextShowsAsGiven()
 {
     QFETCH(QString, text);
     QFETCH(QDate, date);
-    DateField field;
-    QSignalSpy spy(&field, &DateField::textChanged);
-    field.setText(text);
-    QCOMPARE(field.text(), text);
-    QCOMPARE(field.lineEdit()->displayText(), text);
-    QCOMPARE(field.date(), date);
+    Fixture f;
+    QSignalSpy spy(f.field, &DateField::textChanged);
+    QSignalSpy reverted(f.field, &DateField::reverted);
+    f.field->setText(text);
+    QCOMPARE(f.field->text(), text);
+    QCOMPARE(f.field->lineEdit()->displayText(), text);
+    QCOMPARE(f.field->date(), date);
     QCOMPARE(spy.count(), 1);
     QCOMPARE(spy.at(0).at(0).toString(), text);
+    // Passing through the field changes nothing the program set, a stored odd date included.
+    f.field->setFocus(Qt::TabFocusReason);
+    f.after->setFocus(Qt::TabFocusReason);
+    QCOMPARE(f.field->text(), text);
+    QCOMPARE(f.field->shownText(), text);
+    QCOMPARE(reverted.count(), 0);
 }
 
 void TestDateField::setToday()
@@ -127,33 +141,70 @@ void TestDateField::setToday()
 
 void TestDateField::typing_data()
 {
+    // The field held 2001- 2- 3; all of it is selected and the keys typed over it.
     QTest::addColumn<QString>("keys");
-    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("counted");   // text() while the field still has the focus
     QTest::addColumn<QString>("afterFocusLoss");
+    QTest::addColumn<int>("reverted");
 
-    QTest::newRow("blank for the leading digit") << "2012 827" << "2012- 8-27" << "2012- 8-27";
-    QTest::newRow("leading zero tidied") << "20120827" << "2012-08-27" << "2012- 8-27";
-    QTest::newRow("separators jump") << "2012-8-27" << "2012-8 -27" << "2012- 8-27";
-    QTest::newRow("letters refused") << "20a12" << "2012-  -  " << "2012-  -  ";
-    QTest::newRow("incomplete stays") << "2012" << "2012-  -  " << "2012-  -  ";
-    QTest::newRow("no such date stays") << "20121340" << "2012-13-40" << "2012-13-40";
+    const QString last = QStringLiteral("2001- 2- 3");
+    QTest::newRow("blank for the leading digit") << "2012 827" << "2012- 8-27" << "2012- 8-27" << "2012- 8-27" << 0;
+    QTest::newRow("leading zero tidied") << "20120827" << "2012-08-27" << "2012- 8-27" << "2012- 8-27" << 0;
+    QTest::newRow("separators jump") << "2012-8-27" << "2012-8 -27" << "2012- 8-27" << "2012- 8-27" << 0;
+    QTest::newRow("letters refused, unfinished") << "20a12" << "2012-  -  " << last << last << 1;
+    QTest::newRow("unfinished goes back") << "2012" << "2012-  -  " << last << last << 1;
+    QTest::newRow("no such day goes back") << "20260230" << "2026-02-30" << last << last << 1;
+    QTest::newRow("no such month goes back") << "20121340" << "2012-13-40" << last << last << 1;
+    QTest::newRow("short year goes back") << "  260305" << "  26-03-05" << last << last << 1;
+    QTest::newRow("29 February of a leap year") << "20240229" << "2024-02-29" << "2024- 2-29" << "2024- 2-29" << 0;
 }
 
 void TestDateField::typing()
 {
     QFETCH(QString, keys);
-    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    QFETCH(QString, counted);
     QFETCH(QString, afterFocusLoss);
+    QFETCH(int, reverted);
 
     Fixture f;
-    f.field->setText(QString());
+    f.field->setText(QStringLiteral("2001- 2- 3"));
+    QSignalSpy spy(f.field, &DateField::reverted);
     f.field->setFocus(Qt::OtherFocusReason);
-    QTest::keyClick(f.field->lineEdit(), Qt::Key_Home);
+    QTest::keyClick(f.field->lineEdit(), Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(f.field->lineEdit(), keys);
-    QCOMPARE(f.field->text(), typed);
-    QVERIFY(f.field->text().size() <= 10);
+    QCOMPARE(f.field->shownText(), shown);
+    QCOMPARE(f.field->text(), counted);
+    QCOMPARE(spy.count(), 0);
     f.after->setFocus(Qt::TabFocusReason);
     QCOMPARE(f.field->text(), afterFocusLoss);
+    QCOMPARE(f.field->shownText(), afterFocusLoss);
+    QCOMPARE(spy.count(), reverted);
+}
+
+void TestDateField::enterGoesBackBeforeDefaultButton()
+{
+    Fixture f;
+    f.field->setText(QStringLiteral("2001- 2- 3"));
+    QStringList seenBySave;
+    connect(f.save, &QPushButton::clicked, f.field, [&] { seenBySave << f.field->shownText() << f.field->text(); });
+    QSignalSpy spy(f.field, &DateField::reverted);
+    f.field->setFocus(Qt::OtherFocusReason);
+    QTest::keyClick(f.field->lineEdit(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(f.field->lineEdit(), QStringLiteral("20260230"));
+    QTest::keyClick(f.field->lineEdit(), Qt::Key_Return);
+    QCOMPARE(seenBySave, QStringList({"2001- 2- 3", "2001- 2- 3"}));
+    QCOMPARE(spy.count(), 1);
+    QVERIFY(f.field->hasFocus());
+
+    // A whole date is tidied before the button sees it.
+    seenBySave.clear();
+    QTest::keyClick(f.field->lineEdit(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(f.field->lineEdit(), QStringLiteral("20260305"));
+    QTest::keyClick(f.field->lineEdit(), Qt::Key_Enter);
+    QCOMPARE(seenBySave, QStringList({"2026- 3- 5", "2026- 3- 5"}));
+    QCOMPARE(spy.count(), 1);
 }
 
 void TestDateField::tabOrder()
