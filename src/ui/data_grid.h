@@ -21,11 +21,17 @@ public:
     void setTitle(int column, const QString &title);
     QString title(int column) const;
 
+    // Editable grids: puts what the open cell editor shows into its row and closes the
+    // editor, as leaving the cell would. False when no editor was open.
+    bool commitEditor();
+
 Q_SIGNALS:
     void titleClicked(int column);
 
 protected:
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+    // Writing a cell into the query can reach the database; a failure is shown, not thrown.
+    void commitData(QWidget *editor) override;
 
 private:
     void followQuery(int row);
