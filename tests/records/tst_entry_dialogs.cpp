@@ -151,6 +151,8 @@ private Q_SLOTS:
     void settledAgainstNonNumberTotal();
     void typingOverSelectedAmount_data();
     void typingOverSelectedAmount();
+    void longAmountsShowWhole_data();
+    void longAmountsShowWhole();
 
     void enterSavesTextAsTyped_data();
     void enterSavesTextAsTyped();
@@ -378,6 +380,63 @@ void TestEntryDialogs::typingOverSelectedAmount()
     QCOMPARE(rows.size(), 1);
     const QStringList columns = income ? QStringList{"b5", "b6", "b7"} : QStringList{"b8", "b9", "b10"};
     QCOMPARE(QStringList({rows[0][columns[0]], rows[0][columns[1]], rows[0][columns[2]]}), stored);
+}
+
+// Whether the field shows its whole text: scrolled to the end the first character is at the
+// left edge, scrolled to the start the last one at the right edge.
+QString hiddenPart(AmountField *field)
+{
+    auto *line = field->findChild<QLineEdit *>();
+    const int length = int(line->text().size());
+    const int y = line->height() / 2;
+    // The line edit scrolls when it paints.
+    line->end(false);
+    line->repaint();
+    const int firstShown = line->cursorPositionAt(QPoint(2, y));
+    line->home(false);
+    line->repaint();
+    const int lastShown = line->cursorPositionAt(QPoint(line->width() - 2, y));
+    if (firstShown == 0 && lastShown == length)
+        return QString();
+    return QStringLiteral("%1: %2 to %3 of %4 shown").arg(line->text()).arg(firstShown).arg(lastShown).arg(length);
+}
+
+void TestEntryDialogs::longAmountsShowWhole_data()
+{
+    QTest::addColumn<QString>("name");
+    for (const char *name : {"Tnew_shouru", "Tnew_zhichu", "Tedit_shouru", "Tedit_zhichu"})
+        QTest::newRow(name) << name;
+}
+
+void TestEntryDialogs::longAmountsShowWhole()
+{
+    QFETCH(QString, name);
+    Env env;
+    auto d = makeDialog(name, &env.dm);
+    Fields f(d.get());
+    const QList<AmountField *> amounts{f.total, f.settled, f.outstanding};
+    if (d->mode() == EntryDialog::Mode::Edit)
+        d->loadEntry("1", "s", "c", "2012- 8-27", "123456789012345.00", "-12345678901234.00",
+                     "999999999999999.00");
+    QVERIFY(showActive(d.get()));
+    if (d->mode() == EntryDialog::Mode::New) {
+        // 15 typed characters, then the rewrite with two decimals.
+        retype(f.total, "-12345678901234");
+        QTest::keyClick(f.total, Qt::Key_Tab);
+        retype(f.outstanding, "888888888888888");
+    }
+    for (AmountField *a : amounts)
+        QVERIFY2(hiddenPart(a).isEmpty(), qPrintable(hiddenPart(a)));
+    if (d->mode() == EntryDialog::Mode::New) {
+        // A difference of two long amounts runs longer still.
+        retype(f.total, "999999999999999");
+        QTest::keyClick(f.total, Qt::Key_Tab);
+        retype(f.settled, "-99999999999999");
+        QTest::keyClick(f.settled, Qt::Key_Tab);
+        QCOMPARE(f.outstanding->text(), QString("1099999999999998.00"));
+        for (AmountField *a : amounts)
+            QVERIFY2(hiddenPart(a).isEmpty(), qPrintable(hiddenPart(a)));
+    }
 }
 
 void TestEntryDialogs::enterSavesTextAsTyped_data()
