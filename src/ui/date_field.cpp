@@ -4,10 +4,12 @@
 #include <QCalendarWidget>
 #include <QFocusEvent>
 #include <QFrame>
+#include <QHeaderView>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QScreen>
+#include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -57,7 +59,7 @@ DateField::DateField(QWidget *parent)
     QFont small = m_calendar->font();
     small.setPointSizeF(qMax(6.0, small.pointSizeF() - 2.0));
     m_calendar->setFont(small);
-    m_calendar->setFixedSize(kCalendarSize.expandedTo(m_calendar->minimumSizeHint()));
+    // Sized when it is first shown, once the style has had its say (fitCalendar).
     popupLayout->addWidget(m_calendar);
 
     connect(m_button, &QToolButton::clicked, this, &DateField::showPopup);
@@ -163,6 +165,7 @@ void DateField::showPopup()
     const QDate shown = date();
     m_calendar->setSelectedDate(shown.isValid() ? shown : QDate::currentDate());
 
+    fitCalendar();
     m_popup->adjustSize();
     QPoint pos = mapToGlobal(QPoint(0, height()));
     if (const QScreen *screen = this->screen()) {
@@ -175,6 +178,33 @@ void DateField::showPopup()
     m_popup->move(pos);
     m_popup->show();
     m_calendar->setFocus(Qt::PopupFocusReason);
+}
+
+void DateField::fitCalendar()
+{
+    m_calendar->ensurePolished();
+    auto *view = m_calendar->findChild<QTableView *>(QStringLiteral("qt_calendar_calendarview"));
+    QWidget *header = m_calendar->findChild<QWidget *>(QStringLiteral("qt_calendar_navigationbar"));
+    if (!view || !header) {
+        m_calendar->setFixedSize(kCalendarSize.expandedTo(m_calendar->minimumSizeHint()));
+        return;
+    }
+    // Every cell as large as its text needs: the day titles and two digits. The view's rows
+    // and columns never shrink below their minimum, so the calendar must make room for them.
+    const QFontMetrics fm = view->fontMetrics();
+    const QAbstractItemModel *model = view->model();
+    int cellWidth = fm.horizontalAdvance(QStringLiteral("88"));
+    for (int c = 0; c < model->columnCount(); ++c)
+        cellWidth = std::max(cellWidth, fm.horizontalAdvance(model->data(model->index(0, c)).toString()));
+    cellWidth += 6;
+    const int cellHeight = fm.height() + 4;
+    view->horizontalHeader()->setMinimumSectionSize(cellWidth);
+    view->verticalHeader()->setMinimumSectionSize(cellHeight);
+    const int frame = 2 * view->frameWidth();
+    const QSize cells(model->columnCount() * cellWidth + frame, model->rowCount() * cellHeight + frame);
+    const QSize bar = header->sizeHint();
+    const QSize need(std::max(cells.width(), bar.width()), cells.height() + bar.height());
+    m_calendar->setFixedSize(need.expandedTo(kCalendarSize).expandedTo(m_calendar->minimumSizeHint()));
 }
 
 void DateField::hidePopup()

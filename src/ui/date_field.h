@@ -56,6 +56,8 @@ protected:
 
 private:
     void pick(const QDate &d);
+    // Sizes the calendar so that its header and all six weeks show whole.
+    void fitCalendar();
     // Tidies a typed date, or takes the field back to the last date.
     void commitTyped();
 

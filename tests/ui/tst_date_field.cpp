@@ -2,13 +2,16 @@
 #include <QCalendarWidget>
 #include <QDialog>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
+#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 #include "ui/date_field.h"
+#include "ui/skin.h"
 
 namespace {
 
@@ -55,12 +58,52 @@ struct Fixture
     }
 };
 
+// The pixels a tool button with a menu paints for its text (text) or for its menu arrow (not
+// text): the difference between renderings with and without that part.
+QRect paintedPart(QToolButton *button, bool text)
+{
+    const auto render = [button] {
+        QImage image(button->size(), QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+        button->render(&image);
+        return image;
+    };
+    const QString caption = button->text();
+    QMenu *menu = button->menu();
+    QImage with;
+    QImage without;
+    if (text) {
+        with = render();
+        button->setText(QString());
+        without = render();
+    } else {
+        button->setText(QString());
+        with = render();
+        button->setMenu(nullptr);
+        without = render();
+        button->setMenu(menu);
+    }
+    button->setText(caption);
+    QRect part;
+    for (int y = 0; y < with.height(); ++y)
+        for (int x = 0; x < with.width(); ++x)
+            if (with.pixel(x, y) != without.pixel(x, y))
+                part |= QRect(x, y, 1, 1);
+    return part;
+}
+
 } // namespace
 
 class TestDateField : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    void initTestCase()
+    {
+        // As the program runs: Chinese month and day names, the skin.
+        QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+        Skin::apply(*qApp);
+    }
     void format_data();
     void format();
     void setTextShowsAsGiven_data();
@@ -71,6 +114,8 @@ private Q_SLOTS:
     void enterGoesBackBeforeDefaultButton();
     void tabOrder();
     void calendarLooks();
+    void calendarShowsWholeMonth_data();
+    void calendarShowsWholeMonth();
     void popupOpensOnShownDate_data();
     void popupOpensOnShownDate();
     void pickingWithMouse();
@@ -224,15 +269,74 @@ void TestDateField::tabOrder()
 
 void TestDateField::calendarLooks()
 {
-    DateField field;
-    const QCalendarWidget *cal = field.calendar();
+    Fixture f;
+    const QCalendarWidget *cal = f.field->calendar();
     QCOMPARE(cal->firstDayOfWeek(), Qt::Sunday);
     QCOMPARE(cal->verticalHeaderFormat(), QCalendarWidget::NoVerticalHeader);
-    // About 200 x 150, but never smaller than the calendar needs to show every day.
+    // 200 x 150 at the least, larger where the calendar needs it to show every day.
+    QTest::mouseClick(f.field->dropDownButton(), Qt::LeftButton);
+    QTRY_VERIFY(f.field->isPopupVisible());
     QVERIFY(cal->width() >= 200 && cal->height() >= 150);
     QVERIFY(cal->width() >= cal->minimumSizeHint().width());
     QVERIFY(cal->height() >= cal->minimumSizeHint().height());
-    QVERIFY(cal->width() < 280 && cal->height() < 200);
+    f.field->hidePopup();
+}
+
+void TestDateField::calendarShowsWholeMonth_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("month");
+    QTest::newRow("longest month name") << "2026-12-10" << "十二月";
+    QTest::newRow("short month name") << "2026- 5-10" << "五月";
+}
+
+void TestDateField::calendarShowsWholeMonth()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, month);
+    Fixture f;
+    f.field->setText(text);
+    QTest::mouseClick(f.field->dropDownButton(), Qt::LeftButton);
+    QTRY_VERIFY(f.field->isPopupVisible());
+    QCalendarWidget *cal = f.field->calendar();
+
+    // The title row and six weeks, every cell whole and tall enough for its text.
+    QTableView *view = f.calendarView();
+    const QAbstractItemModel *model = view->model();
+    QCOMPARE(model->rowCount(), 7);
+    QCOMPARE(model->columnCount(), 7);
+    const QRect room = view->viewport()->rect();
+    for (int r = 0; r < 7; ++r)
+        for (int c = 0; c < 7; ++c) {
+            const QModelIndex idx = model->index(r, c);
+            const QRect cell = view->visualRect(idx);
+            const QSize text = view->fontMetrics().size(0, model->data(idx).toString());
+            QVERIFY2(room.contains(cell), qPrintable(QString("cell %1,%2 %3,%4 %5x%6 in %7x%8 cal %9x%10").arg(r).arg(c).arg(cell.x()).arg(cell.y()).arg(cell.width()).arg(cell.height()).arg(room.width()).arg(room.height()).arg(cal->width()).arg(cal->height())));
+            QVERIFY2(cell.height() >= text.height() && cell.width() >= text.width(),
+                     qPrintable(QString("cell %1,%2").arg(r).arg(c)));
+        }
+
+    // The month menu: its name and its arrow side by side, inside the header.
+    auto *monthButton = cal->findChild<QToolButton *>("qt_calendar_monthbutton");
+    QVERIFY(monthButton);
+    QCOMPARE(monthButton->text(), month);
+    const QRect name = paintedPart(monthButton, true);
+    const QRect arrow = paintedPart(monthButton, false);
+    QVERIFY(!name.isEmpty() && !arrow.isEmpty());
+    QVERIFY2(!name.intersects(arrow), qPrintable(QString("name %1..%2, arrow %3..%4")
+                                                      .arg(name.left()).arg(name.right())
+                                                      .arg(arrow.left()).arg(arrow.right())));
+    QVERIFY(QRect(QPoint(), monthButton->size()).contains(name | arrow));
+    QWidget *header = cal->findChild<QWidget *>("qt_calendar_navigationbar");
+    QVERIFY(header);
+    QVERIFY(header->height() >= header->sizeHint().height());
+    QVERIFY(QRect(QPoint(), header->size()).contains(monthButton->geometry()));
+
+    // The calendar whole inside its popup, and the popup on the screen.
+    QWidget *popup = cal->parentWidget();
+    QVERIFY(QRect(QPoint(), popup->size()).contains(cal->geometry()));
+    QVERIFY(f.field->screen()->availableGeometry().contains(popup->frameGeometry()));
+    f.field->hidePopup();
 }
 
 void TestDateField::popupOpensOnShownDate_data()
