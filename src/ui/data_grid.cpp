@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QScrollBar>
 #include "ui/guard.h"
 #include "ui/wheel_rule.h"
 
@@ -108,4 +109,24 @@ bool DataGrid::commitEditor()
 void DataGrid::commitData(QWidget *editor)
 {
     ui::guard(this, [&] { QTableView::commitData(editor); });
+}
+
+void DataGrid::setMinimumRows(int rows)
+{
+    m_minimumRows = rows;
+    updateGeometry();
+}
+
+QSize DataGrid::minimumSizeHint() const
+{
+    QSize hint = QTableView::minimumSizeHint();
+    if (m_minimumRows <= 0)
+        return hint;
+    int height = 2 * frameWidth() + m_minimumRows * verticalHeader()->defaultSectionSize();
+    if (!horizontalHeader()->isHidden())
+        height += horizontalHeader()->sizeHint().height();
+    if (horizontalScrollBarPolicy() != Qt::ScrollBarAlwaysOff)
+        height += horizontalScrollBar()->sizeHint().height();
+    hint.setHeight(std::max(hint.height(), height));
+    return hint;
 }

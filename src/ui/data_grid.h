@@ -25,6 +25,10 @@ public:
     // editor, as leaving the cell would. False when no editor was open.
     bool commitEditor();
 
+    // The grid never gets less height than its titles and this many whole rows need.
+    void setMinimumRows(int rows);
+    QSize minimumSizeHint() const override;
+
 Q_SIGNALS:
     void titleClicked(int column);
 
@@ -38,4 +42,5 @@ private:
     Mode m_mode;
     QueryModel *m_model = nullptr;
     bool m_syncing = false;
+    int m_minimumRows = 0;
 };
