@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include <QChildEvent>
 #include <QDialog>
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -22,6 +23,42 @@
 #include "ui/guard.h"
 #include "ui/message_box.h"
 #include "ui/skin.h"
+
+namespace {
+
+// Holds the pages, one visible at a time. It asks for the room the most demanding page needs,
+// shown or not, so the window has one smallest size and switching pages never squeezes one.
+class PageArea : public QWidget
+{
+public:
+    using QWidget::QWidget;
+    QSize minimumSizeHint() const override
+    {
+        QSize hint = QWidget::minimumSizeHint();
+        for (QWidget *page : findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
+            page->ensurePolished();
+            hint = hint.expandedTo(page->minimumSizeHint());
+        }
+        return hint;
+    }
+
+protected:
+    void childEvent(QChildEvent *event) override
+    {
+        QWidget::childEvent(event);
+        if (event->added() && event->child()->isWidgetType())
+            event->child()->installEventFilter(this);
+    }
+    // A hidden page does not lay itself out, so its growth would go unnoticed.
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::LayoutRequest && !static_cast<QWidget *>(watched)->isVisible())
+            updateGeometry();
+        return QWidget::eventFilter(watched, event);
+    }
+};
+
+} // namespace
 
 Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
 {
@@ -67,7 +104,7 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
     middle->addWidget(m_nav);
 
     // --- pages, all in one place ---
-    auto *pageArea = new QWidget(client);
+    auto *pageArea = new PageArea(client);
     pageArea->setObjectName(QStringLiteral("pageArea"));
     auto *stack = new QGridLayout(pageArea);
     stack->setContentsMargins(0, 0, 0, 0);

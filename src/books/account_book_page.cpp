@@ -49,7 +49,8 @@ QWidget *pictureStrip(const QString &left, const QString &middle, const QString 
 }
 
 // The book name: shown whole when there is room, elided at the end when the window is
-// narrow, so a long name never widens the tool bar. text() stays the whole name.
+// narrow, so a long name never widens the tool bar; a name of up to six characters always
+// shows whole. text() stays the whole name.
 class NameLabel : public QLabel
 {
 public:
@@ -57,7 +58,7 @@ public:
     QSize minimumSizeHint() const override
     {
         const QSize full = QLabel::minimumSizeHint();
-        return {std::min(full.width(), fontMetrics().horizontalAdvance(QStringLiteral("账本…")) + 2),
+        return {std::min(full.width(), fontMetrics().horizontalAdvance(QStringLiteral("账本账本账本")) + 2),
                 full.height()};
     }
 
@@ -178,6 +179,8 @@ TFr_zhangben::TFr_zhangben(QWidget *parent) : QFrame(parent)
                                  QStringLiteral("book_strip_right"), 26, this));
 
     m_grid = new DataGrid(QStringLiteral("bsSkinDBGrid1"), DataGrid::Mode::ReadOnly, this);
+    // However small the window, the grid keeps room for a screenful of entries.
+    m_grid->setMinimumRows(8);
     m_grid->viewport()->installEventFilter(this);
     m_sort = new TitleSort(m_grid);
     page->addWidget(m_grid, 1);

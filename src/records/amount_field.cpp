@@ -11,6 +11,9 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QResizeEvent>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QWheelEvent>
 
 #include <charconv>
@@ -292,14 +295,18 @@ void AmountField::keyPressEvent(QKeyEvent *event)
 AmountField::Typed AmountField::checkTyped(const QString &s) const
 {
     const QLineEdit *edit = lineEdit();
-    QString seen = edit->text(); // the rules look at the whole text, selection included
+    // The rules judge the text as it will be: what the typed characters replace is gone.
+    QString seen = edit->text();
+    if (edit->hasSelectedText())
+        seen.remove(edit->selectionStart(), edit->selectedText().size());
+    const qsizetype kept = seen.size();
     for (const QChar c : s) {
         const bool ok = (c >= u'0' && c <= u'9') || ((c == u'-' || c == u'.') && !seen.contains(c));
         if (!ok)
             return Typed::Refused;
         seen.append(c);
     }
-    if (edit->text().size() - edit->selectedText().size() + s.size() > MaxLength)
+    if (kept + s.size() > MaxLength)
         return Typed::TooLong;
     return Typed::Ok;
 }
@@ -379,8 +386,71 @@ bool AmountField::eventFilter(QObject *watched, QEvent *event)
     return QAbstractSpinBox::eventFilter(watched, event);
 }
 
+void AmountField::resizeEvent(QResizeEvent *event)
+{
+    QAbstractSpinBox::resizeEvent(event);
+    fitFont();
+}
+
+void AmountField::changeEvent(QEvent *event)
+{
+    QAbstractSpinBox::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        fitFont();
+}
+
+namespace {
+// The widest text of that many characters the field can show: digits, a point and a minus.
+int widestAmount(const QFontMetrics &fm, int chars)
+{
+    int digit = 0;
+    for (char c = '0'; c <= '9'; ++c)
+        digit = std::max(digit, fm.horizontalAdvance(QLatin1Char(c)));
+    const int point = fm.horizontalAdvance(QLatin1Char('.'));
+    const int minus = fm.horizontalAdvance(QLatin1Char('-'));
+    return std::max(digit * (chars - 1) + point, digit * (chars - 2) + point + minus);
+}
+} // namespace
+
+void AmountField::fitFont()
+{
+    QLineEdit *edit = lineEdit();
+    // The room the line edit gives its text, worked out as it does when it paints.
+    QStyleOptionFrame opt;
+    opt.initFrom(edit);
+    opt.rect = edit->rect();
+    opt.lineWidth = edit->hasFrame() ? edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, edit) : 0;
+    opt.midLineWidth = 0;
+    opt.state |= QStyle::State_Sunken;
+    const QRect contents = edit->style()->subElementRect(QStyle::SE_LineEditContents, &opt, edit)
+                               .marginsRemoved(edit->textMargins());
+    const int innerMargin = 2; // the line edit's own blank on either side
+    const int room = contents.width() - 2 * innerMargin - 1; // and the cursor
+    const int chars = std::max<int>(LongestText, int(text().size()));
+    m_fittedFor = chars;
+    if (room <= 0)
+        return;
+    QFont f = font();
+    const bool points = f.pointSizeF() > 0;
+    const qreal full = points ? f.pointSizeF() : f.pixelSize();
+    const qreal step = points ? 0.5 : 1.0;
+    for (qreal size = full; size >= (points ? 5.0 : 7.0); size -= step) {
+        if (points)
+            f.setPointSizeF(size);
+        else
+            f.setPixelSize(int(size));
+        if (widestAmount(QFontMetrics(f), chars) <= room)
+            break;
+    }
+    if (edit->font() != f)
+        edit->setFont(f);
+}
+
 void AmountField::onTextChanged(const QString &t)
 {
+    // Only texts longer than the longest typed one need a smaller font still.
+    if (t.size() > LongestText || (m_fittedFor > LongestText && t.size() != m_fittedFor))
+        fitFont();
     if (m_rewriting)
         return;
     double v = 0;

@@ -9,6 +9,8 @@ class AmountField : public QAbstractSpinBox
     Q_OBJECT
 public:
     static constexpr int MaxLength = 15;
+    // The longest text a typed amount becomes: 15 characters and ".00".
+    static constexpr int LongestText = MaxLength + 3;
 
     explicit AmountField(QWidget *parent = nullptr);
 
@@ -47,6 +49,8 @@ protected:
     void wheelEvent(QWheelEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void onTextChanged(const QString &t);
@@ -56,7 +60,11 @@ private:
     Typed checkTyped(const QString &s) const;
     void refuse();
     void pasteFrom(int mode);
+    // The text is drawn in the field's font, narrowed as far as needed for the longest text
+    // (or the text shown, when longer) to fit whole.
+    void fitFont();
 
     double m_value = 0.0;
     bool m_rewriting = false;
+    int m_fittedFor = 0;   // the text length the font was last fitted for
 };

@@ -138,8 +138,9 @@ void EntryDialog::buildUi()
     auto *group = new QGroupBox(income ? QStringLiteral("请输入收入详情") : QStringLiteral("请输入支出详情"),
                                 this);
     group->setObjectName(QStringLiteral("bsSkinGroupBox1"));
-    const int groupX = 242;
-    group->setGeometry(groupX, 10, width - groupX - 8, 164);
+    // As wide as the left column leaves room for: the amounts need it (up to 18 characters).
+    const int groupX = 236;
+    group->setGeometry(groupX, 10, width - groupX - 6, 164);
     const QStringList labels = income
         ? QStringList{QStringLiteral("收入总额:"), QStringLiteral("已收金额:"), QStringLiteral("应收账款:")}
         : QStringList{QStringLiteral("支出总额:"), QStringLiteral("已付金额:"), QStringLiteral("应付账款:")};
@@ -147,11 +148,11 @@ void EntryDialog::buildUi()
     for (int i = 0; i < 3; ++i) {
         const int gy = 30 + i * 42;
         if (i == 0)
-            requiredStar(group, 8, gy);
-        fieldLabel(group, labels[i], 18, gy);
+            requiredStar(group, 5, gy);
+        fieldLabel(group, labels[i], 14, gy)->setFixedWidth(60);
         auto *f = new AmountField(group);
         f->setObjectName(QStringLiteral("bsSkinEdit%1").arg(i + 1));
-        f->setGeometry(82, gy - 1, group->width() - 82 - 10, 24);
+        f->setGeometry(76, gy - 1, group->width() - 76 - 6, 24);
         *fields[i] = f;
     }
 

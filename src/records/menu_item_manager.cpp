@@ -130,29 +130,75 @@ Tlist::Panel Tlist::buildPanel(const QString &panelName, const QString &heading,
         b->setDefault(false);
     }
 
-    Query *q = query;
-    QWidget *grid = p.grid;
-    connect(navButtons[0], &QToolButton::clicked, this, [this, q, grid] {
-        ui::guard(this, [q, grid] {
+    // The navigator buttons keep the focus in the grid, so an open cell editor is still open
+    // when they act: each takes what the editor shows first.
+    const Panel copy = p;
+    connect(navButtons[0], &QToolButton::clicked, this, [this, copy] {
+        ui::guard(this, [this, &copy] {
+            writeEdit(copy);
+            Query *q = copy.query;
             q->insertRow(q->currentRow() < 0 ? 0 : q->currentRow());
-            grid->setFocus(Qt::OtherFocusReason);
+            copy.grid->setFocus(Qt::OtherFocusReason);
         });
     });
-    connect(navButtons[1], &QToolButton::clicked, this, [this, q] {
-        ui::guard(this, [q] { q->deleteCurrentRow(); });
+    connect(navButtons[1], &QToolButton::clicked, this, [this, copy] {
+        ui::guard(this, [&copy] {
+            copy.grid->commitEditor();
+            copy.query->deleteCurrentRow();
+        });
     });
-    connect(navButtons[2], &QToolButton::clicked, this, [this, q] {
-        ui::guard(this, [q] { q->post(); });
+    connect(navButtons[2], &QToolButton::clicked, this, [this, copy] {
+        ui::guard(this, [this, &copy] { writeEdit(copy); });
     });
-    const Panel copy = p;
     connect(query, &Query::currentRowChanged, this, [this, copy](int row) { followRow(copy, row); });
     // Focus leaving the grid (or its in-place editor) for another control of this window.
     connect(qApp, &QApplication::focusChanged, this, [this, copy](QWidget *old, QWidget *now) {
         const auto inGrid = [&copy](QWidget *w) { return w && (w == copy.grid || copy.grid->isAncestorOf(w)); };
-        if (inGrid(old) && now && !inGrid(now) && now->window() == this)
-            dropUnchangedNewRow(copy);
+        const Query *q = copy.query;
+        if (inGrid(old) && now && !inGrid(now) && now->window() == this && q->hasPendingEdit()
+            && q->isNewRow(q->pendingRow()) && isEmptyEdit(q))
+            dropEmptyEdit(copy);
     });
     return p;
+}
+
+bool Tlist::isEmptyEdit(const Query *q)
+{
+    return q->hasPendingEdit() && q->value(q->pendingRow(), QStringLiteral("z1")).trimmed().isEmpty();
+}
+
+void Tlist::writeEdit(const Panel &p)
+{
+    p.grid->commitEditor();
+    Query *q = p.query;
+    if (!q->hasPendingEdit())
+        return;
+    if (isEmptyEdit(q)) {
+        dropEmptyEdit(p);
+        return;
+    }
+    q->post();
+}
+
+void Tlist::dropEmptyEdit(const Panel &p)
+{
+    Query *q = p.query;
+    if (!isEmptyEdit(q))
+        return;
+    const int pending = q->pendingRow();
+    const bool isNew = q->isNewRow(pending);
+    int current = q->currentRow();
+    q->cancelEdit();
+    if (!isNew) {
+        // The user emptied a stored phrase: it keeps its text, which he sees come back.
+        QApplication::beep();
+        return;
+    }
+    if (current == pending)
+        current = std::min(pending, q->rowCount() - 1);
+    else if (current > pending)
+        --current;
+    q->setCurrentRow(current);
 }
 
 void Tlist::followRow(const Panel &p, int row)
@@ -160,6 +206,11 @@ void Tlist::followRow(const Panel &p, int row)
     Query *q = p.query;
     if (!q->hasPendingEdit() || q->pendingRow() == row || row < 0)
         return;
+    if (isEmptyEdit(q)) {
+        // The grid is still moving its own cursor: drop the row once that is done.
+        QMetaObject::invokeMethod(this, [this, p] { dropEmptyEdit(p); }, Qt::QueuedConnection);
+        return;
+    }
     // Leaving an edited row writes it; when that fails the row stays edited and current.
     const int pending = q->pendingRow();
     if (ui::guard(this, [q] { q->post(); }))
@@ -171,16 +222,6 @@ void Tlist::followRow(const Panel &p, int row)
         if (q->currentRow() >= 0 && grid->model())
             grid->setCurrentIndex(grid->model()->index(q->currentRow(), 0));
     }, Qt::QueuedConnection);
-}
-
-void Tlist::dropUnchangedNewRow(const Panel &p)
-{
-    Query *q = p.query;
-    if (!q->hasPendingEdit())
-        return;
-    const int row = q->pendingRow();
-    if (q->isNewRow(row) && !q->isModified(row))
-        q->cancelEdit();
 }
 
 const Tlist::Panel *Tlist::panelOf(QObject *watched) const
@@ -238,6 +279,8 @@ void Tlist::showCounterparties()
 void Tlist::choose(const Panel &p, bool summaries)
 {
     ui::guard(this, [&] {
+        // A typed row is written first, then chosen.
+        writeEdit(p);
         const QString text = p.query->field(QStringLiteral("z1"));
         for (EntryDialog *d : m_targets) {
             if (summaries)
@@ -247,6 +290,15 @@ void Tlist::choose(const Panel &p, bool summaries)
         }
         accept();
     });
+}
+
+void Tlist::reject()
+{
+    // Typing is kept: it is what the user sees in the list. When the write fails the row stays
+    // edited and the manager still closes, so that a failing file cannot trap the user here.
+    for (const Panel *p : {&m_zhaiyao, &m_danwei})
+        ui::guard(this, [this, p] { writeEdit(*p); });
+    QDialog::reject();
 }
 
 void Tlist::bsSkinButton1Click() { choose(m_zhaiyao, true); }

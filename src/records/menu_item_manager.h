@@ -30,6 +30,9 @@ public:
     void bsSkinButton3Click();   // "选  择", counterparties
     void bsSkinButton4Click();   // "取  消", counterparties
 
+    // 取  消, the close button and Escape: the row being edited is written first.
+    void reject() override;
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
@@ -45,7 +48,13 @@ private:
                      const QString &cancelName);
     void choose(const Panel &p, bool summaries);
     void followRow(const Panel &p, int row);
-    void dropUnchangedNewRow(const Panel &p);
+    // Takes the open cell editor into its row, then writes the row being edited; an empty
+    // phrase is dropped instead. Throws when the write fails.
+    void writeEdit(const Panel &p);
+    static bool isEmptyEdit(const Query *q);
+    // An empty new row goes away, an emptied stored row gets its text back; the current row
+    // stays on the row it was on.
+    void dropEmptyEdit(const Panel &p);
     const Panel *panelOf(QObject *watched) const;
 
     TDataModule2 *m_dm;

@@ -1,6 +1,9 @@
 #include "ui/data_grid.h"
 
+#include <QApplication>
 #include <QHeaderView>
+#include <QScrollBar>
+#include "ui/guard.h"
 #include "ui/wheel_rule.h"
 
 DataGrid::DataGrid(const QString &objectName, Mode mode, QWidget *parent)
@@ -39,6 +42,12 @@ void DataGrid::setQuery(Query *query, const QList<QueryModel::Column> &columns)
     for (int i = 0; i < columns.size(); ++i)
         setColumnWidth(i, columns[i].width);
     connect(query, &Query::currentRowChanged, this, &DataGrid::followQuery);
+    // The row marker ("*" while a row is edited) lives in the row header, which a change of
+    // the cells alone does not repaint.
+    connect(query, &Query::rowChanged, this, [this] {
+        if (!verticalHeader()->isHidden())
+            verticalHeader()->viewport()->update();
+    });
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] { followQuery(this->query()->currentRow()); });
     followQuery(query->currentRow());
 }
@@ -77,4 +86,47 @@ void DataGrid::currentChanged(const QModelIndex &current, const QModelIndex &pre
         query()->setCurrentRow(current.row());
         m_syncing = false;
     }
+}
+
+bool DataGrid::commitEditor()
+{
+    if (state() != EditingState)
+        return false;
+    QWidget *editor = indexWidget(currentIndex());
+    if (!editor) {
+        // The editor sits on the viewport and holds the focus while it is open.
+        QWidget *focus = QApplication::focusWidget();
+        if (focus && focus->parentWidget() == viewport())
+            editor = focus;
+    }
+    if (!editor)
+        return false;
+    commitData(editor);
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+    return true;
+}
+
+void DataGrid::commitData(QWidget *editor)
+{
+    ui::guard(this, [&] { QTableView::commitData(editor); });
+}
+
+void DataGrid::setMinimumRows(int rows)
+{
+    m_minimumRows = rows;
+    updateGeometry();
+}
+
+QSize DataGrid::minimumSizeHint() const
+{
+    QSize hint = QTableView::minimumSizeHint();
+    if (m_minimumRows <= 0)
+        return hint;
+    int height = 2 * frameWidth() + m_minimumRows * verticalHeader()->defaultSectionSize();
+    if (!horizontalHeader()->isHidden())
+        height += horizontalHeader()->sizeHint().height();
+    if (horizontalScrollBarPolicy() != Qt::ScrollBarAlwaysOff)
+        height += horizontalScrollBar()->sizeHint().height();
+    hint.setHeight(std::max(hint.height(), height));
+    return hint;
 }

@@ -21,15 +21,26 @@ public:
     void setTitle(int column, const QString &title);
     QString title(int column) const;
 
+    // Editable grids: puts what the open cell editor shows into its row and closes the
+    // editor, as leaving the cell would. False when no editor was open.
+    bool commitEditor();
+
+    // The grid never gets less height than its titles and this many whole rows need.
+    void setMinimumRows(int rows);
+    QSize minimumSizeHint() const override;
+
 Q_SIGNALS:
     void titleClicked(int column);
 
 protected:
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+    // Writing a cell into the query can reach the database; a failure is shown, not thrown.
+    void commitData(QWidget *editor) override;
 
 private:
     void followQuery(int row);
     Mode m_mode;
     QueryModel *m_model = nullptr;
     bool m_syncing = false;
+    int m_minimumRows = 0;
 };

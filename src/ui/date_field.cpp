@@ -1,12 +1,15 @@
 #include "ui/date_field.h"
 
+#include <QApplication>
 #include <QCalendarWidget>
 #include <QFocusEvent>
 #include <QFrame>
+#include <QHeaderView>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QScreen>
+#include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -56,24 +59,38 @@ DateField::DateField(QWidget *parent)
     QFont small = m_calendar->font();
     small.setPointSizeF(qMax(6.0, small.pointSizeF() - 2.0));
     m_calendar->setFont(small);
-    m_calendar->setFixedSize(kCalendarSize.expandedTo(m_calendar->minimumSizeHint()));
+    // Sized when it is first shown, once the style has had its say (fitCalendar).
     popupLayout->addWidget(m_calendar);
 
     connect(m_button, &QToolButton::clicked, this, &DateField::showPopup);
     connect(m_calendar, &QCalendarWidget::clicked, this, &DateField::pick);
     connect(m_calendar, &QCalendarWidget::activated, this, &DateField::pick);
     // The line edit's own text() drops the blanks of the mask; pass on what is shown.
-    connect(m_edit, &QLineEdit::textChanged, this, [this] { Q_EMIT textChanged(text()); });
+    connect(m_edit, &QLineEdit::textChanged, this, [this] { Q_EMIT textChanged(shownText()); });
+
+    // A field never starts without a date to fall back on.
+    setToday();
+}
+
+QString DateField::shownText() const
+{
+    return m_edit->displayText();
 }
 
 QString DateField::text() const
 {
-    return m_edit->displayText();
+    const QString shown = shownText();
+    if (shown == m_last)
+        return shown;
+    const QDate d = parse(shown);
+    return d.isValid() ? format(d) : m_last;
 }
 
 void DateField::setText(const QString &t)
 {
     m_edit->setText(t);
+    // The mask may have reshaped it: keep what is shown.
+    m_last = shownText();
 }
 
 void DateField::setDate(const QDate &d)
@@ -108,12 +125,34 @@ QDate DateField::parse(const QString &text)
         return QDate();
     int numbers[3] = {0, 0, 0};
     for (int i = 0; i < 3; ++i) {
-        bool ok = false;
-        numbers[i] = parts[i].trimmed().toInt(&ok);
-        if (!ok)
+        const QString digits = parts[i].trimmed();
+        // A year of fewer digits is one still being typed.
+        const bool length = i == 0 ? digits.size() == 4 : digits.size() >= 1 && digits.size() <= 2;
+        if (!length)
             return QDate();
+        for (const QChar c : digits)
+            if (c < u'0' || c > u'9')
+                return QDate();
+        numbers[i] = digits.toInt();
     }
     return QDate(numbers[0], numbers[1], numbers[2]);
+}
+
+void DateField::commitTyped()
+{
+    const QString shown = shownText();
+    if (shown == m_last)
+        return;
+    const QDate d = parse(shown);
+    if (d.isValid()) {
+        // "2012-08-27" or "2012-8 -27" goes into the one form all stored dates share,
+        // so that date texts keep sorting by date.
+        setDate(d);
+        return;
+    }
+    QApplication::beep();
+    m_edit->setText(m_last);
+    Q_EMIT reverted();
 }
 
 bool DateField::isPopupVisible() const
@@ -126,6 +165,7 @@ void DateField::showPopup()
     const QDate shown = date();
     m_calendar->setSelectedDate(shown.isValid() ? shown : QDate::currentDate());
 
+    fitCalendar();
     m_popup->adjustSize();
     QPoint pos = mapToGlobal(QPoint(0, height()));
     if (const QScreen *screen = this->screen()) {
@@ -138,6 +178,33 @@ void DateField::showPopup()
     m_popup->move(pos);
     m_popup->show();
     m_calendar->setFocus(Qt::PopupFocusReason);
+}
+
+void DateField::fitCalendar()
+{
+    m_calendar->ensurePolished();
+    auto *view = m_calendar->findChild<QTableView *>(QStringLiteral("qt_calendar_calendarview"));
+    QWidget *header = m_calendar->findChild<QWidget *>(QStringLiteral("qt_calendar_navigationbar"));
+    if (!view || !header) {
+        m_calendar->setFixedSize(kCalendarSize.expandedTo(m_calendar->minimumSizeHint()));
+        return;
+    }
+    // Every cell as large as its text needs: the day titles and two digits. The view's rows
+    // and columns never shrink below their minimum, so the calendar must make room for them.
+    const QFontMetrics fm = view->fontMetrics();
+    const QAbstractItemModel *model = view->model();
+    int cellWidth = fm.horizontalAdvance(QStringLiteral("88"));
+    for (int c = 0; c < model->columnCount(); ++c)
+        cellWidth = std::max(cellWidth, fm.horizontalAdvance(model->data(model->index(0, c)).toString()));
+    cellWidth += 6;
+    const int cellHeight = fm.height() + 4;
+    view->horizontalHeader()->setMinimumSectionSize(cellWidth);
+    view->verticalHeader()->setMinimumSectionSize(cellHeight);
+    const int frame = 2 * view->frameWidth();
+    const QSize cells(model->columnCount() * cellWidth + frame, model->rowCount() * cellHeight + frame);
+    const QSize bar = header->sizeHint();
+    const QSize need(std::max(cells.width(), bar.width()), cells.height() + bar.height());
+    m_calendar->setFixedSize(need.expandedTo(kCalendarSize).expandedTo(m_calendar->minimumSizeHint()));
 }
 
 void DateField::hidePopup()
@@ -162,15 +229,14 @@ bool DateField::eventFilter(QObject *watched, QEvent *event)
                 showPopup();
                 return true;
             }
+            // Enter goes on to the dialog's default button, which must see a whole date.
+            if (ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter)
+                commitTyped();
         } else if (event->type() == QEvent::FocusOut) {
-            // A complete date typed as "2012-08-27" or "2012-8 -27" is tidied into the one
-            // form all stored dates share, so that date texts keep sorting by date.
+            // The calendar or another window taking over leaves the typing as it is.
             const auto reason = static_cast<QFocusEvent *>(event)->reason();
-            if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) {
-                const QDate d = date();
-                if (d.isValid() && text() != format(d))
-                    setDate(d);
-            }
+            if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
+                commitTyped();
         }
     }
     return QWidget::eventFilter(watched, event);

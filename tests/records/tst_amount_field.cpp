@@ -312,21 +312,27 @@ void TestAmountField::enterReachesDefaultButton()
 void TestAmountField::paste_data()
 {
     QTest::addColumn<QString>("start");
+    QTest::addColumn<bool>("selectAll");
     QTest::addColumn<QString>("clip");
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("refusals");
 
-    QTest::newRow("number") << "" << "42.5" << "42.5" << 0;
-    QTest::newRow("surrounding blanks dropped") << "" << " 42\n" << "42" << 0;
-    QTest::newRow("letter refuses all") << "" << "4a2" << "" << 1;
-    QTest::newRow("second minus refused") << "-5" << "-1" << "-5" << 1;
-    QTest::newRow("second point refused") << "5." << "1.5" << "5." << 1;
-    QTest::newRow("too long refused") << "1234567890" << "123456" << "1234567890" << 1;
+    QTest::newRow("number") << "" << false << "42.5" << "42.5" << 0;
+    QTest::newRow("surrounding blanks dropped") << "" << false << " 42\n" << "42" << 0;
+    QTest::newRow("letter refuses all") << "" << false << "4a2" << "" << 1;
+    QTest::newRow("second minus refused") << "-5" << false << "-1" << "-5" << 1;
+    QTest::newRow("second point refused") << "5." << false << "1.5" << "5." << 1;
+    QTest::newRow("too long refused") << "1234567890" << false << "123456" << "1234567890" << 1;
+    // What the paste replaces no longer counts.
+    QTest::newRow("minus over a selected minus") << "-5" << true << "-1" << "-1" << 0;
+    QTest::newRow("point over a selected point") << "5.5" << true << "2.5" << "2.5" << 0;
+    QTest::newRow("full field replaced") << "123456789012345" << true << "-1.5" << "-1.5" << 0;
 }
 
 void TestAmountField::paste()
 {
     QFETCH(QString, start);
+    QFETCH(bool, selectAll);
     QFETCH(QString, clip);
     QFETCH(QString, text);
     QFETCH(int, refusals);
@@ -334,6 +340,8 @@ void TestAmountField::paste()
     Fixture f;
     f.startEmpty();
     QTest::keyClicks(f.field, start);
+    if (selectAll)
+        QTest::keyClick(f.field, Qt::Key_A, Qt::ControlModifier);
     f.refused.clear();
     QGuiApplication::clipboard()->setText(clip);
     QTest::keySequence(f.field, QKeySequence::Paste);

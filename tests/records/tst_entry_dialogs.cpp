@@ -149,10 +149,16 @@ private Q_SLOTS:
     void refusedKeys_data();
     void refusedKeys();
     void settledAgainstNonNumberTotal();
+    void typingOverSelectedAmount_data();
+    void typingOverSelectedAmount();
+    void longAmountsShowWhole_data();
+    void longAmountsShowWhole();
 
     void enterSavesTextAsTyped_data();
     void enterSavesTextAsTyped();
     void clickSaveStoresRewrittenTotal();
+    void dateStoredWholeOrLastDate_data();
+    void dateStoredWholeOrLastDate();
     void expenseGoesToExpenseColumns();
     void requiredFields_data();
     void requiredFields();
@@ -317,6 +323,122 @@ void TestEntryDialogs::settledAgainstNonNumberTotal()
     QVERIFY(d.isVisible());
 }
 
+void TestEntryDialogs::typingOverSelectedAmount_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("total");
+    QTest::addColumn<int>("selectLast");
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QStringList>("stored");
+    // Tab selects the settled amount's whole text (selectLast 0), or the last characters
+    // are selected; the keys replace the selection.
+    QTest::newRow("new expense, minus over a negative")
+        << "Tnew_zhichu" << "-5" << 0 << "-2" << QStringList{"-5.00", "-2", "-3.00"};
+    QTest::newRow("edit income, minus over a negative")
+        << "Tedit_shouru" << "-5" << 0 << "-2" << QStringList{"-5.00", "-2", "-3.00"};
+    QTest::newRow("new income, point over the decimals")
+        << "Tnew_shouru" << "12.5" << 3 << ".75" << QStringList{"12.50", "12.75", "-0.25"};
+    QTest::newRow("edit expense, point over the decimals")
+        << "Tedit_zhichu" << "12.5" << 3 << ".75" << QStringList{"12.50", "12.75", "-0.25"};
+}
+
+void TestEntryDialogs::typingOverSelectedAmount()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, total);
+    QFETCH(int, selectLast);
+    QFETCH(QString, keys);
+    QFETCH(QStringList, stored);
+    Env env;
+    auto d = makeDialog(name, &env.dm);
+    const bool income = d->kind() == EntryDialog::Kind::Income;
+    if (d->mode() == EntryDialog::Mode::Edit) {
+        const QString bid = env.addEntry(income ? "收入" : "支出", "s", "1.00", "1.00", "0.00");
+        d->loadEntry(bid, "s", "c", "2012- 8-27", "1.00", "1.00", "0.00");
+    } else {
+        d->setBookKey("1");
+    }
+    QVERIFY(showActive(d.get()));
+    Fields f(d.get());
+    typeText(f.summary, "s");
+    typeText(f.counterparty, "c");
+    retype(f.total, total);
+    QTest::keyClick(f.total, Qt::Key_Tab);
+    QVERIFY(f.settled->hasFocus());
+    QCOMPARE(f.settled->findChild<QLineEdit *>()->selectedText(), stored[0]);
+    if (selectLast > 0) {
+        QTest::keyClick(f.settled, Qt::Key_End);
+        for (int i = 0; i < selectLast; ++i)
+            QTest::keyClick(f.settled, Qt::Key_Left, Qt::ShiftModifier);
+    }
+    QTest::keyClicks(f.settled, keys);
+    QCOMPARE(f.amounts(), stored);
+    QTest::keyClick(f.settled, Qt::Key_Return);
+    QVERIFY(!d->isVisible());
+
+    const auto rows = env.entries();
+    QCOMPARE(rows.size(), 1);
+    const QStringList columns = income ? QStringList{"b5", "b6", "b7"} : QStringList{"b8", "b9", "b10"};
+    QCOMPARE(QStringList({rows[0][columns[0]], rows[0][columns[1]], rows[0][columns[2]]}), stored);
+}
+
+// Whether the field shows its whole text: scrolled to the end the first character is at the
+// left edge, scrolled to the start the last one at the right edge.
+QString hiddenPart(AmountField *field)
+{
+    auto *line = field->findChild<QLineEdit *>();
+    const int length = int(line->text().size());
+    const int y = line->height() / 2;
+    // The line edit scrolls when it paints.
+    line->end(false);
+    line->repaint();
+    const int firstShown = line->cursorPositionAt(QPoint(2, y));
+    line->home(false);
+    line->repaint();
+    const int lastShown = line->cursorPositionAt(QPoint(line->width() - 2, y));
+    if (firstShown == 0 && lastShown == length)
+        return QString();
+    return QStringLiteral("%1: %2 to %3 of %4 shown").arg(line->text()).arg(firstShown).arg(lastShown).arg(length);
+}
+
+void TestEntryDialogs::longAmountsShowWhole_data()
+{
+    QTest::addColumn<QString>("name");
+    for (const char *name : {"Tnew_shouru", "Tnew_zhichu", "Tedit_shouru", "Tedit_zhichu"})
+        QTest::newRow(name) << name;
+}
+
+void TestEntryDialogs::longAmountsShowWhole()
+{
+    QFETCH(QString, name);
+    Env env;
+    auto d = makeDialog(name, &env.dm);
+    Fields f(d.get());
+    const QList<AmountField *> amounts{f.total, f.settled, f.outstanding};
+    if (d->mode() == EntryDialog::Mode::Edit)
+        d->loadEntry("1", "s", "c", "2012- 8-27", "123456789012345.00", "-12345678901234.00",
+                     "999999999999999.00");
+    QVERIFY(showActive(d.get()));
+    if (d->mode() == EntryDialog::Mode::New) {
+        // 15 typed characters, then the rewrite with two decimals.
+        retype(f.total, "-12345678901234");
+        QTest::keyClick(f.total, Qt::Key_Tab);
+        retype(f.outstanding, "888888888888888");
+    }
+    for (AmountField *a : amounts)
+        QVERIFY2(hiddenPart(a).isEmpty(), qPrintable(hiddenPart(a)));
+    if (d->mode() == EntryDialog::Mode::New) {
+        // A difference of two long amounts runs longer still.
+        retype(f.total, "999999999999999");
+        QTest::keyClick(f.total, Qt::Key_Tab);
+        retype(f.settled, "-99999999999999");
+        QTest::keyClick(f.settled, Qt::Key_Tab);
+        QCOMPARE(f.outstanding->text(), QString("1099999999999998.00"));
+        for (AmountField *a : amounts)
+            QVERIFY2(hiddenPart(a).isEmpty(), qPrintable(hiddenPart(a)));
+    }
+}
+
 void TestEntryDialogs::enterSavesTextAsTyped_data()
 {
     QTest::addColumn<QString>("enterIn");
@@ -381,6 +503,64 @@ void TestEntryDialogs::clickSaveStoresRewrittenTotal()
     QCOMPARE(rows.size(), 1);
     QCOMPARE(rows[0]["b5"], QString("12.00"));
     QCOMPARE(rows[0]["b6"], QString("12.00"));
+}
+
+void TestEntryDialogs::dateStoredWholeOrLastDate_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("keys");      // typed over the whole date, nothing when empty
+    QTest::addColumn<QString>("leave");     // tab (then Enter), enter (in the date), click (保  存)
+    QTest::addColumn<QString>("stored");    // "today" for today's date
+    // Editors open on an entry stored as 2012-08-27.
+    QTest::newRow("new: no such day, tab") << "Tnew_shouru" << "20260230" << "tab" << "today";
+    QTest::newRow("new: unfinished, enter") << "Tnew_zhichu" << "2026" << "enter" << "today";
+    QTest::newRow("new: unfinished, click") << "Tnew_shouru" << "202603" << "click" << "today";
+    QTest::newRow("new: leading zeros, enter") << "Tnew_zhichu" << "20260305" << "enter" << "2026- 3- 5";
+    QTest::newRow("new: blank-padded, click") << "Tnew_shouru" << "2026 3 5" << "click" << "2026- 3- 5";
+    QTest::newRow("edit: no such day, click") << "Tedit_shouru" << "20260230" << "click" << "2012-08-27";
+    QTest::newRow("edit: unfinished, enter") << "Tedit_zhichu" << "2026" << "enter" << "2012-08-27";
+    QTest::newRow("edit: untouched, enter") << "Tedit_zhichu" << "" << "enter" << "2012-08-27";
+    QTest::newRow("edit: whole date, tab") << "Tedit_shouru" << "20261101" << "tab" << "2026-11- 1";
+}
+
+void TestEntryDialogs::dateStoredWholeOrLastDate()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, keys);
+    QFETCH(QString, leave);
+    QFETCH(QString, stored);
+    Env env;
+    auto d = makeDialog(name, &env.dm);
+    const bool income = d->kind() == EntryDialog::Kind::Income;
+    if (d->mode() == EntryDialog::Mode::Edit) {
+        const QString bid = env.addEntry(income ? "收入" : "支出", "s", "1.00", "1.00", "0.00");
+        d->loadEntry(bid, "s", "c", "2012-08-27", "1.00", "1.00", "0.00");
+    } else {
+        d->setBookKey("1");
+    }
+    QVERIFY(showActive(d.get()));
+    Fields f(d.get());
+    typeText(f.summary, "s");
+    typeText(f.counterparty, "c");
+    QLineEdit *date = f.date->lineEdit();
+    date->setFocus(Qt::TabFocusReason);
+    if (!keys.isEmpty()) {
+        QTest::keyClick(date, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(date, keys);
+    }
+    if (leave == QLatin1String("tab")) {
+        QTest::keyClick(date, Qt::Key_Tab);
+        QCOMPARE(f.date->shownText(), stored == QLatin1String("today") ? today() : stored);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    } else if (leave == QLatin1String("enter")) {
+        QTest::keyClick(date, Qt::Key_Return);
+    } else {
+        QTest::mouseClick(f.save, Qt::LeftButton);
+    }
+    QVERIFY(!d->isVisible());
+    const auto rows = env.entries();
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows[0]["b2"], stored == QLatin1String("today") ? today() : stored);
 }
 
 void TestEntryDialogs::expenseGoesToExpenseColumns()

@@ -97,6 +97,44 @@ void typeInCell(DataGrid *grid, const QString &text)
     QCoreApplication::processEvents();
 }
 
+bool editorOpen(DataGrid *grid)
+{
+    for (QLineEdit *line : grid->viewport()->findChildren<QLineEdit *>())
+        if (line->isVisible())
+            return true;
+    return false;
+}
+
+// Opens the cell editor of the current row with Enter and types into it; the editor stays
+// open, as when the user goes for a button next. Replacing with nothing empties the cell.
+void typeInOpenEditor(DataGrid *grid, const QString &text, bool replace)
+{
+    QTest::keyClick(grid, Qt::Key_Return);
+    auto *line = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+    QVERIFY(line);
+    if (replace) {
+        line->selectAll();
+        QTest::keyClick(line, Qt::Key_Backspace);
+    } else {
+        line->end(false);
+    }
+    if (!text.isEmpty())
+        QTest::sendKeyEvent(QTest::Click, line, Qt::Key_unknown, text, Qt::NoModifier);
+    QVERIFY(editorOpen(grid));
+}
+
+// Counts the paintings of a widget from now on.
+struct PaintCounter : QObject
+{
+    int paints = 0;
+    explicit PaintCounter(QWidget *w) { w->installEventFilter(this); }
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        paints += e->type() == QEvent::Paint;
+        return false;
+    }
+};
+
 void wheel(QWidget *grid, int delta)
 {
     QWidget *vp = static_cast<QAbstractItemView *>(grid)->viewport();
@@ -124,6 +162,11 @@ private Q_SLOTS:
     void deleteAsksNothing();
     void wheelMovesOneRowPerNotch();
     void failedPostKeepsRowEdited();
+    void everyActionTakesTheOpenEditor_data();
+    void everyActionTakesTheOpenEditor();
+    void emptyPhraseNeverStored_data();
+    void emptyPhraseNeverStored();
+    void markerFollowsTheWrite();
 };
 
 void TestMenuItemManager::layout()
@@ -317,13 +360,145 @@ void TestMenuItemManager::failedPostKeepsRowEdited()
         currentAfterMove = env.dm.Query_jz_a1->currentRow();
         QTest::mouseClick(env.nav(true, "nbPost"), Qt::LeftButton);
     });
-    QCOMPARE(msg::shown().size(), 2);
+    // Moving, ✔ and closing each try the write and say that it failed.
+    QCOMPARE(msg::shown().size(), 3);
     QCOMPARE(msg::lastShown().kind, msg::Kind::Error);
     QVERIFY(msg::lastShown().text.contains("a1 locked"));
     QCOMPARE(currentAfterMove, 0);
     QVERIFY(env.dm.Query_jz_a1->hasPendingEdit());
     QCOMPARE(env.dm.Query_jz_a1->value(0, "z1"), QString("q2"));
     QCOMPARE(env.stored("a1"), QStringList({"p", "q"}));
+}
+
+void TestMenuItemManager::everyActionTakesTheOpenEditor_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("newRow");        // "+" and Hotel, or Parking changed to Parking lot
+    QTest::addColumn<QStringList>("stored");
+    QTest::addColumn<QString>("field");      // the calling dialog's summary afterwards
+    const QStringList added{"Parking", "Hotel"};
+    const QStringList changed{"Parking lot"};
+    for (const char *action : {"nbPost", "nbInsert", "bsSkinButton1", "bsSkinButton2", "close"}) {
+        const bool choose = qstrcmp(action, "bsSkinButton1") == 0;
+        QTest::addRow("%s, new row", action) << action << true << added << (choose ? "Hotel" : "mine");
+        QTest::addRow("%s, changed row", action) << action << false << changed << (choose ? "Parking lot" : "mine");
+    }
+    QTest::newRow("nbDelete, new row") << "nbDelete" << true << QStringList{"Parking"} << "mine";
+    QTest::newRow("nbDelete, changed row") << "nbDelete" << false << QStringList{} << "mine";
+}
+
+void TestMenuItemManager::everyActionTakesTheOpenEditor()
+{
+    QFETCH(QString, action);
+    QFETCH(bool, newRow);
+    QFETCH(QStringList, stored);
+    QFETCH(QString, field);
+    Env env;
+    env.addPhrases("a1", {"Parking"});
+    env.newIncome.setSummaryText("mine");
+    Query *q = env.dm.Query_jz_a1;
+    env.whileOpen(true, [&] {
+        DataGrid *g = env.grid(true);
+        if (newRow) {
+            QTest::mouseClick(env.nav(true, "nbInsert"), Qt::LeftButton);
+            typeInOpenEditor(g, "Hotel", true);
+        } else {
+            typeInOpenEditor(g, " lot", false);
+        }
+        if (action == QLatin1String("close"))
+            env.manager.close();
+        else if (action.startsWith(QLatin1String("nb")))
+            QTest::mouseClick(env.nav(true, qPrintable(action)), Qt::LeftButton);
+        else
+            QTest::mouseClick(env.button(qPrintable(action)), Qt::LeftButton);
+        QVERIFY(!editorOpen(g));
+    });
+    QVERIFY(msg::shown().isEmpty());
+    QCOMPARE(env.stored("a1"), stored);
+    QCOMPARE(env.newIncome.summaryText(), field);
+
+    // Opening again shows what is stored, nothing left half-edited.
+    QStringList shown;
+    QStringList markers;
+    env.whileOpen(true, [&] {
+        QAbstractItemModel *m = env.grid(true)->model();
+        for (int r = 0; r < m->rowCount(); ++r) {
+            shown.prepend(m->data(m->index(r, 0)).toString());
+            markers << m->headerData(r, Qt::Vertical).toString();
+        }
+    });
+    QVERIFY(!q->hasPendingEdit());
+    QCOMPARE(shown, stored);
+    QVERIFY2(!markers.contains("*"), qPrintable(markers.join(',')));
+}
+
+void TestMenuItemManager::emptyPhraseNeverStored_data()
+{
+    // Steps: + (insert), ✔ (post), a text typed over the current cell, v (arrow down), choose.
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("field");
+    QTest::newRow("new row posted untouched") << QStringList{"+", "✔"} << "mine";
+    QTest::newRow("new row of blanks posted") << QStringList{"+", "=  ", "✔"} << "mine";
+    QTest::newRow("new row emptied again") << QStringList{"+", "=a", "=", "✔"} << "mine";
+    QTest::newRow("second insert") << QStringList{"+", "+", "✔"} << "mine";
+    QTest::newRow("arrow down from the new row") << QStringList{"+", "v"} << "mine";
+    QTest::newRow("chosen while empty") << QStringList{"+", "choose"} << "y";
+    QTest::newRow("stored row emptied") << QStringList{"=", "✔"} << "mine";
+    QTest::newRow("stored row emptied, arrow down") << QStringList{"=", "v"} << "mine";
+}
+
+void TestMenuItemManager::emptyPhraseNeverStored()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QString, field);
+    Env env;
+    env.addPhrases("a1", {"x", "y"});
+    env.newIncome.setSummaryText("mine");
+    env.whileOpen(true, [&] {
+        DataGrid *g = env.grid(true);
+        for (const QString &step : steps) {
+            if (step == QLatin1String("+"))
+                QTest::mouseClick(env.nav(true, "nbInsert"), Qt::LeftButton);
+            else if (step == QLatin1String("✔"))
+                QTest::mouseClick(env.nav(true, "nbPost"), Qt::LeftButton);
+            else if (step == QLatin1String("v"))
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+            else if (step == QLatin1String("choose"))
+                QTest::mouseClick(env.button("bsSkinButton1"), Qt::LeftButton);
+            else
+                typeInOpenEditor(g, step.mid(1), true);
+            QCoreApplication::processEvents();
+        }
+    });
+    QVERIFY(msg::shown().isEmpty());
+    QCOMPARE(env.stored("a1"), QStringList({"x", "y"}));
+    QCOMPARE(env.dm.Query_jz_a1->rowCount(), 2);
+    QCOMPARE(env.dm.Query_jz_a1->value(0, "z1"), QString("y"));
+    QVERIFY(!env.dm.Query_jz_a1->hasPendingEdit());
+    QCOMPARE(env.newIncome.summaryText(), field);
+}
+
+void TestMenuItemManager::markerFollowsTheWrite()
+{
+    Env env;
+    env.addPhrases("a2", {"Parking"});
+    QStringList markers;
+    int paintsAfterWrite = -1;
+    env.whileOpen(false, [&] {
+        DataGrid *g = env.grid(false);
+        QHeaderView *rows = g->verticalHeader();
+        typeInCell(g, "Parking lot");
+        markers << g->model()->headerData(0, Qt::Vertical).toString();
+        QTest::qWait(20);
+        PaintCounter counter(rows->viewport());
+        QTest::mouseClick(env.nav(false, "nbPost"), Qt::LeftButton);
+        QTest::qWait(20);
+        paintsAfterWrite = counter.paints;
+        markers << g->model()->headerData(0, Qt::Vertical).toString();
+    });
+    QCOMPARE(markers, QStringList({"*", "▶"}));
+    QVERIFY(paintsAfterWrite > 0);
+    QCOMPARE(env.stored("a2"), QStringList({"Parking lot"}));
 }
 
 QTEST_MAIN(TestMenuItemManager)
