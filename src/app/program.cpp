@@ -1,7 +1,11 @@
 #include "app/program.h"
 
+#include <QLabel>
+
 #include "app/main_window.h"
+#include "books/account_book_page.h"
 #include "data/data_module.h"
+#include "printing/report_printing.h"
 #include "records/entry_dialog.h"
 #include "records/menu_item_manager.h"
 
@@ -22,6 +26,8 @@ Program::Program(const QString &dataDir)
     m_editIncome = new Tedit_shouru(dm, w);
     m_editExpense = new Tedit_zhichu(dm, w);
     m_menuManager = new Tlist(dm, w);
+    // The report components and their data connection; their dialogs are made on first use.
+    m_printing = new ReportPrinting(w);
 
     wire();
 }
@@ -42,6 +48,14 @@ void Program::wire()
 
     m_main->attachData(m_dm.get());
     m_main->setEntryDialogs(m_newIncome, m_newExpense, m_editIncome, m_editExpense);
+
+    TFr_zhangben *book = m_main->accountBookPage();
+    book->setPrintHook([this, book] {
+        QStringList totals;
+        for (int i = 0; i < 6; ++i)
+            totals << book->totalLabel(i)->text();
+        m_printing->printBook(book, book->bookName(), totals, m_dm->Query_jz_ab);
+    });
 }
 
 void Program::show() { m_main->show(); }

@@ -6,6 +6,7 @@
 #include <memory>
 
 class EntryDialog;
+class ReportPrinting;
 class TDataModule2;
 class Tmain;
 class Tlist;
@@ -31,6 +32,7 @@ public:
     EntryDialog *editIncome() const { return m_editIncome; }
     EntryDialog *editExpense() const { return m_editExpense; }
     Tlist *menuManager() const { return m_menuManager; }
+    ReportPrinting *printing() const { return m_printing; }
 
 private:
     void wire();
@@ -45,4 +47,5 @@ private:
     EntryDialog *m_editIncome = nullptr;
     EntryDialog *m_editExpense = nullptr;
     Tlist *m_menuManager = nullptr;
+    ReportPrinting *m_printing = nullptr;
 };
