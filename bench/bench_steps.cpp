@@ -3,13 +3,21 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <fstream>
+#include <string>
 #include "app/main_window.h"
+#include "app/program.h"
 #include "books/account_book_page.h"
 #include "books/quick_search.h"
 #include "books/title_sort.h"
 #include "data/data_module.h"
+#include "printing/report_engine.h"
+#include "printing/report_project.h"
 #include "records/amount_field.h"
 #include "records/entry_dialog.h"
 #include "ui/data_grid.h"
@@ -26,7 +34,59 @@ double msSince(QElapsedTimer &t)
     return ms;
 }
 
+// A line of /proc/self/status in MiB ("VmRSS", "VmHWM").
+double statusMiB(const char *key)
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    const std::string prefix = std::string(key) + ":";
+    while (std::getline(status, line))
+        if (line.rfind(prefix, 0) == 0)
+            return std::stod(line.substr(prefix.size())) / 1024.0;
+    return 0;
+}
+
+// Starts the peak (VmHWM) afresh at the current size.
+void resetPeak()
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
 } // namespace
+
+void runPdfStep(const QString &dir, Results &r)
+{
+    msg::setScripted(true);
+    report::setScripted(true);
+    // The project files beside the program in the build tree.
+    ReportFiles::setFolders({QCoreApplication::applicationDirPath() + QStringLiteral("/../print")});
+    Program program(dir);
+    program.mainWindow()->resize(972, 626);
+    program.show();
+    QApplication::processEvents();
+    program.mainWindow()->bsSkinButtonsBar1Sections0Items2Click();
+    QApplication::processEvents();
+    auto *print = program.mainWindow()->accountBookPage()->findChild<QToolButton *>(QStringLiteral("bsSkinSpeedButton9"));
+
+    QTemporaryDir out;
+    const QString file = out.filePath(QStringLiteral("book.pdf"));
+    report::clearRuns();
+    report::setNextOutput(report::Output::Pdf, file);
+    const double before = statusMiB("VmRSS");
+    resetPeak();
+    QElapsedTimer t;
+    t.start();
+    print->click();
+    const double ms = t.nsecsElapsed() / 1e6;
+    const double peak = statusMiB("VmHWM");
+    const QList<report::Run> runs = report::runs();
+    r.add(QStringLiteral("PDF of the book"), ms);
+    r.add(QStringLiteral("PDF MiB above"), peak - before);
+    r.add(QStringLiteral("PDF pages"), runs.isEmpty() ? 0 : runs.last().pages);
+    r.add(QStringLiteral("PDF file MiB"), QFileInfo(file).size() / 1048576.0);
+    if (!msg::shown().isEmpty())
+        std::fprintf(stderr, "PDF: %s\n", qPrintable(msg::lastShown().text));
+}
 
 void runWindowSteps(TDataModule2 &dm, Results &r)
 {

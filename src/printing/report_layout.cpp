@@ -1,6 +1,7 @@
 #include "printing/report_layout.h"
 
 #include <QDate>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QTextLayout>
 #include <algorithm>
@@ -27,6 +28,53 @@ bool isWide(char16_t c)
 }
 
 } // namespace
+
+// The body text of a page, gathered per font and handed to the PDF writer as one glyph run
+// each: a text item per cell costs the writer far more than its glyphs.
+class ReportLayout::GlyphSink
+{
+public:
+    void add(const QRawFont &font, quint32 glyph, const QPointF &at)
+    {
+        Batch &b = batch(font);
+        b.glyphs.append(glyph);
+        b.positions.append(at);
+    }
+    void add(const QGlyphRun &run, const QPointF &origin)
+    {
+        Batch &b = batch(run.rawFont());
+        b.glyphs += run.glyphIndexes();
+        for (const QPointF &at : run.positions())
+            b.positions.append(at + origin);
+    }
+    void flush(QPainter &p)
+    {
+        for (const Batch &b : m_batches) {
+            QGlyphRun run;
+            run.setRawFont(b.font);
+            run.setGlyphIndexes(b.glyphs);
+            run.setPositions(b.positions);
+            p.drawGlyphRun(QPointF(0, 0), run);
+        }
+        m_batches.clear();
+    }
+
+private:
+    struct Batch {
+        QRawFont font;
+        QList<quint32> glyphs;
+        QList<QPointF> positions;
+    };
+    Batch &batch(const QRawFont &font)
+    {
+        for (Batch &b : m_batches)
+            if (b.font == font)
+                return b;
+        m_batches.append(Batch{font, {}, {}});
+        return m_batches.last();
+    }
+    QList<Batch> m_batches;
+};
 
 ReportLayout::ReportLayout(const ReportProject &project, const Params &params, const Query *rows,
                            const QSizeF &page, double dpi, QPaintDevice *device)
@@ -61,6 +109,25 @@ ReportLayout::ReportLayout(const ReportProject &project, const Params &params, c
     for (const char16_t c : {u'国', u'Ｗ', u'Ｍ', u'　', u'，'})
         m_wideMax = std::max(m_wideMax, m_boldFm.horizontalAdvance(QChar(c)));
 
+    // The font Qt itself picks for Latin text, at the device's size.
+    QString ascii;
+    for (char16_t c = 0x20; c < 0x7F; ++c)
+        ascii += QChar(c);
+    QTextLayout sample(ascii, m_font, device);
+    sample.beginLayout();
+    sample.createLine();
+    sample.endLayout();
+    const QList<QGlyphRun> runs = sample.glyphRuns();
+    if (runs.size() == 1 && runs[0].glyphIndexes().size() == ascii.size()) {
+        m_latin = runs[0].rawFont();
+        const QList<quint32> glyphs = m_latin.glyphIndexesForString(ascii);
+        const QList<QPointF> advances = m_latin.advancesForGlyphIndexes(glyphs);
+        for (int i = 0; i < 95 && i < glyphs.size(); ++i) {
+            m_asciiGlyph[i] = glyphs[i];
+            m_asciiAdvance[i] = advances.value(i).x();
+        }
+    }
+
     double total = 0;
     for (const ReportColumn &c : m_project.columns)
         total += c.width;
@@ -75,9 +142,28 @@ ReportLayout::ReportLayout(const ReportProject &project, const Params &params, c
     // Title, the date line, then the table; the page number at the foot.
     m_tableTop = m_titleFm.height() + mm(1.5) + m_fm.height() + mm(1.5);
     int titleLines = 1;
-    for (int c = 0; c < m_colW.size(); ++c)
-        titleLines = std::max(titleLines, int(wrap(m_project.columns[c].title, m_colW[c] - 2 * m_padH, m_bold).size()));
+    for (int c = 0; c < m_colW.size(); ++c) {
+        m_titleLines << wrap(m_project.columns[c].title, m_colW[c] - 2 * m_padH, m_bold);
+        titleLines = std::max(titleLines, int(m_titleLines.last().size()));
+    }
     m_titleRowH = rowHeight(titleLines);
+    for (int c = 0; c < m_colW.size(); ++c) {
+        for (int k = 0; k < m_titleLines[c].size(); ++k) {
+            QTextLayout layout(m_titleLines[c][k], m_bold, device);
+            layout.beginLayout();
+            QTextLine line = layout.createLine();
+            layout.endLayout();
+            const QPointF at(m_colX[c] + (m_colW[c] - line.naturalTextWidth()) / 2 - line.x(),
+                             m_tableTop + m_padV + k * m_lineH + m_ascent - line.y() - line.ascent());
+            for (QGlyphRun run : line.glyphRuns()) {
+                QList<QPointF> positions = run.positions();
+                for (QPointF &pos : positions)
+                    pos += at;
+                run.setPositions(positions);
+                m_titleRuns << run;
+            }
+        }
+    }
     m_bodyTop = m_tableTop + m_titleRowH;
     m_footerTop = m_page.height() - m_fm.height();
     m_bodyH = std::max(m_footerTop - mm(2) - m_bodyTop, rowHeight(1));
@@ -102,6 +188,56 @@ QString ReportLayout::cellText(int row, int col) const
 {
     const int field = m_fieldIndex[col];
     return field < 0 ? QString() : m_query->value(row, field);
+}
+
+bool ReportLayout::isFastAscii(const QString &text) const
+{
+    if (!m_latin.isValid())
+        return false;
+    for (const QChar ch : text) {
+        const char16_t c = ch.unicode();
+        if (c < 0x20 || c >= 0x7F || !m_asciiGlyph[c - 0x20])
+            return false;
+    }
+    return true;
+}
+
+const ReportLayout::Shaped &ReportLayout::shape(const QString &text) const
+{
+    auto it = m_shaped.constFind(text);
+    if (it != m_shaped.constEnd())
+        return it.value();
+    if (m_shaped.size() > 20000)
+        m_shaped.clear();
+    QTextLayout layout(text, m_font, m_device);
+    layout.setCacheEnabled(false);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    layout.endLayout();
+    Shaped shaped;
+    if (line.isValid()) {
+        shaped.width = line.naturalTextWidth();
+        const double baseline = line.y() + line.ascent();
+        for (QGlyphRun run : line.glyphRuns()) {
+            QList<QPointF> positions = run.positions();
+            for (QPointF &at : positions)
+                at.ry() -= baseline;
+            run.setPositions(positions);
+            shaped.runs << run;
+        }
+    }
+    return m_shaped.insert(text, shaped).value();
+}
+
+double ReportLayout::textWidth(const QString &text) const
+{
+    if (isFastAscii(text)) {
+        double w = 0;
+        for (const QChar ch : text)
+            w += m_asciiAdvance[ch.unicode() - 0x20];
+        return w;
+    }
+    return shape(text).width;
 }
 
 // True when the text fits for certain, judged from the widest glyph of its kind, so most
@@ -152,7 +288,7 @@ int ReportLayout::measure(const QString &text, double width, bool *wraps) const
     if (text.isEmpty())
         return 1;
     const bool breaks = text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'));
-    if (!breaks && (surelyFits(text, width) || m_fm.horizontalAdvance(text) <= width))
+    if (!breaks && (surelyFits(text, width) || textWidth(text) <= width))
         return 1;
     *wraps = true;
     return int(wrap(text, width, m_font).size());
@@ -217,6 +353,32 @@ void ReportLayout::drawLine(QPainter &p, const QString &text, double x, double w
     p.drawText(QPointF(at, baseline), text);
 }
 
+void ReportLayout::drawCellLine(QPainter &p, GlyphSink *sink, const QString &text, double x, double width,
+                                double baseline, Qt::Alignment align) const
+{
+    if (!sink) {
+        drawLine(p, text, x, width, baseline, align, m_fm);
+        return;
+    }
+    if (text.isEmpty())
+        return;
+    double at = x + m_padH;
+    if (align & (Qt::AlignRight | Qt::AlignHCenter)) {
+        const double free = width - 2 * m_padH - textWidth(text);
+        at += (align & Qt::AlignRight) ? free : free / 2;
+    }
+    if (isFastAscii(text)) {
+        for (const QChar ch : text) {
+            const int i = ch.unicode() - 0x20;
+            sink->add(m_latin, m_asciiGlyph[i], QPointF(at, baseline));
+            at += m_asciiAdvance[i];
+        }
+        return;
+    }
+    for (const QGlyphRun &run : shape(text).runs)
+        sink->add(run, QPointF(at, baseline));
+}
+
 void ReportLayout::paintHeader(QPainter &p, int page) const
 {
     p.setFont(m_titleFont);
@@ -231,7 +393,7 @@ void ReportLayout::paintHeader(QPainter &p, int page) const
     // Word by word with wide blanks: a text reader takes the evenly spaced one-character
     // words of "第 1 页 / 共 2 页" for letter-spaced text and drops the blanks otherwise.
     const QStringList words = QStringLiteral("第 %1 页 / 共 %2 页").arg(page + 1).arg(pageCount()).split(QLatin1Char(' '));
-    const double gap = m_font.pointSizeF() * m_dpi / 72.0 * 0.6;
+    const double gap = m_font.pointSizeF() * m_dpi / 72.0 * 0.55;
     double width = gap * (words.size() - 1);
     for (const QString &w : words)
         width += m_fm.horizontalAdvance(w);
@@ -243,12 +405,17 @@ void ReportLayout::paintHeader(QPainter &p, int page) const
 }
 
 // The column titles; returns their bottom edge.
-double ReportLayout::paintTitles(QPainter &p) const
+double ReportLayout::paintTitles(QPainter &p, GlyphSink *sink) const
 {
     p.fillRect(QRectF(0, m_tableTop, m_page.width(), m_titleRowH), QColor(0xE4, 0xEC, 0xF7));
+    if (sink) {
+        for (const QGlyphRun &run : m_titleRuns)
+            sink->add(run, QPointF(0, 0));
+        return m_tableTop + m_titleRowH;
+    }
     p.setFont(m_bold);
     for (int c = 0; c < m_colW.size(); ++c) {
-        const QStringList lines = wrap(m_project.columns[c].title, m_colW[c] - 2 * m_padH, m_bold);
+        const QStringList &lines = m_titleLines[c];
         for (int k = 0; k < lines.size(); ++k)
             drawLine(p, lines[k], m_colX[c], m_colW[c], m_tableTop + m_padV + k * m_lineH + m_ascent,
                      Qt::AlignHCenter, m_boldFm);
@@ -283,7 +450,11 @@ void ReportLayout::paintPage(QPainter &p, int page) const
     p.save();
     p.setPen(QPen(Qt::black, 0));
     paintHeader(p, page);
-    double y = paintTitles(p);
+    // A PDF (or a printer, which is given a PDF) takes the glyphs gathered per page; the
+    // preview records text items as they come.
+    GlyphSink sink;
+    GlyphSink *gather = p.paintEngine() && p.paintEngine()->type() == QPaintEngine::Pdf ? &sink : nullptr;
+    double y = paintTitles(p, gather);
 
     const int cols = int(m_colW.size());
     const Slice from = m_pages[size_t(page)];
@@ -303,16 +474,17 @@ void ReportLayout::paintPage(QPainter &p, int page) const
             const double base = y + m_padV + m_ascent;
             if (!m_wraps[size_t(r) * size_t(cols) + size_t(c)]) {
                 if (first == 0)
-                    drawLine(p, text, m_colX[c], m_colW[c], base, align, m_fm);
+                    drawCellLine(p, gather, text, m_colX[c], m_colW[c], base, align);
                 continue;
             }
             const QStringList lines = wrap(text, m_colW[c] - 2 * m_padH, m_font);
             for (int k = first; k < last && k < lines.size(); ++k)
-                drawLine(p, lines[k], m_colX[c], m_colW[c], base + (k - first) * m_lineH, align, m_fm);
+                drawCellLine(p, gather, lines[k], m_colX[c], m_colW[c], base + (k - first) * m_lineH, align);
         }
         y += rowHeight(last - first);
         rules << QLineF(0, y, m_page.width(), y);
     }
+    sink.flush(p);
     const double tableBottom = y;
     for (int c = 0; c <= cols; ++c) {
         const double x = c < cols ? m_colX[c] : m_page.width();

@@ -6,7 +6,9 @@
 // "第 n 页 / 共 m 页"; the totals block follows the last row.
 #include <QFont>
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QHash>
+#include <QRawFont>
 #include <QRectF>
 #include <QString>
 #include <QStringList>
@@ -38,6 +40,11 @@ public:
     QString title() const;
 
 private:
+    class GlyphSink;
+    struct Shaped {
+        QList<QGlyphRun> runs;   // positions from the start of the baseline
+        double width = 0;
+    };
     struct Slice {
         int row;
         int line;
@@ -45,14 +52,19 @@ private:
 
     double mm(double v) const { return v * m_dpi / 25.4; }
     QString cellText(int row, int col) const;
+    bool isFastAscii(const QString &text) const;
+    const Shaped &shape(const QString &text) const;
+    double textWidth(const QString &text) const;
     int measure(const QString &text, double width, bool *wraps) const;
     QStringList wrap(const QString &text, double width, const QFont &font) const;
     bool surelyFits(const QString &text, double width) const;
     double rowHeight(int lines) const { return lines * m_lineH + 2 * m_padV; }
     void drawLine(QPainter &p, const QString &text, double x, double width, double baseline,
                   Qt::Alignment align, const QFontMetricsF &fm) const;
+    void drawCellLine(QPainter &p, GlyphSink *sink, const QString &text, double x, double width,
+                      double baseline, Qt::Alignment align) const;
     void paintHeader(QPainter &p, int page) const;
-    double paintTitles(QPainter &p) const;
+    double paintTitles(QPainter &p, GlyphSink *sink) const;
     double paintTotals(QPainter &p, double top) const;
 
     ReportProject m_project;
@@ -73,6 +85,15 @@ private:
     double m_totalsH = 0;
     int m_totalsPerLine = 1;
     QString m_date;
+
+    // Body text without shaping: printable ASCII straight from the Latin font's glyphs,
+    // other texts shaped once and kept (summaries and names repeat from row to row).
+    QRawFont m_latin;
+    quint32 m_asciiGlyph[95] = {};
+    double m_asciiAdvance[95] = {};
+    mutable QHash<QString, Shaped> m_shaped;
+    QList<QStringList> m_titleLines;   // each column's title, wrapped
+    QList<QGlyphRun> m_titleRuns;      // the same, laid out once where it stands on every page
 
     std::vector<int> m_rowLines;      // lines of each row
     std::vector<bool> m_wraps;        // row * columns: the cell wraps
