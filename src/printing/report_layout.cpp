@@ -140,7 +140,10 @@ ReportLayout::ReportLayout(const ReportProject &project, const Params &params, c
     }
 
     // Title, the date line, then the table; the page number at the foot.
-    m_tableTop = m_titleFm.height() + mm(1.5) + m_fm.height() + mm(1.5);
+    // A title too long for one line wraps rather than running off the page.
+    m_title = wrap(title(), m_page.width(), m_titleFont);
+    m_titleH = m_titleFm.height() + (m_title.size() - 1) * m_titleFm.lineSpacing();
+    m_tableTop = m_titleH + mm(1.5) + m_fm.height() + mm(1.5);
     int titleLines = 1;
     for (int c = 0; c < m_colW.size(); ++c) {
         m_titleLines << wrap(m_project.columns[c].title, m_colW[c] - 2 * m_padH, m_bold);
@@ -382,12 +385,14 @@ void ReportLayout::drawCellLine(QPainter &p, GlyphSink *sink, const QString &tex
 void ReportLayout::paintHeader(QPainter &p, int page) const
 {
     p.setFont(m_titleFont);
-    const QString t = title();
-    p.drawText(QPointF((m_page.width() - m_titleFm.horizontalAdvance(t)) / 2, m_titleFm.ascent()), t);
+    for (int k = 0; k < m_title.size(); ++k)
+        p.drawText(QPointF((m_page.width() - m_titleFm.horizontalAdvance(m_title[k])) / 2,
+                           m_titleFm.ascent() + k * m_titleFm.lineSpacing()),
+                   m_title[k]);
 
     p.setFont(m_font);
     const QString date = QStringLiteral("打印日期: ") + m_date;
-    const double dateBase = m_titleFm.height() + mm(1.5) + m_ascent;
+    const double dateBase = m_titleH + mm(1.5) + m_ascent;
     p.drawText(QPointF(m_page.width() - m_fm.horizontalAdvance(date), dateBase), date);
 
     // Word by word with wide blanks: a text reader takes the evenly spaced one-character

@@ -83,6 +83,8 @@ private:
     double m_asciiMax = 0, m_wideMax = 0;
     double m_tableTop = 0, m_titleRowH = 0, m_bodyTop = 0, m_bodyH = 0, m_footerTop = 0;
     double m_totalsH = 0;
+    QStringList m_title;   // the title's lines
+    double m_titleH = 0;
     int m_totalsPerLine = 1;
     QString m_date;
 

@@ -223,7 +223,8 @@ private Q_SLOTS:
         rows.open();
         QTemporaryDir out;
         const QString file = out.filePath("wrap.pdf");
-        QVERIFY(report::writePdf(file, project(kTwoColumns), {{"zbm", "换行"}}, &rows, nullptr));
+        const QString title = "很长的报表标题" + QString("一二三四五六七八九十").repeated(8);
+        QVERIFY(report::writePdf(file, project(kTwoColumns), {{"zbm", title}}, &rows, nullptr));
 
         const double left = mmToPt(10), right = mmToPt(210 - 10);
         const double split = left + (right - left) * 0.6;
@@ -231,9 +232,10 @@ private Q_SLOTS:
         bool amountSeen = false;
         for (const Word &w : words(file)) {
             QVERIFY2(w.xMin >= left - 0.5 && w.xMax <= right + 0.5, qPrintable(w.text));
-            QVERIFY2(w.xMax <= split + 0.5 || w.xMin >= split - 0.5, qPrintable(w.text));
-            if (w.xMax <= split && summary.contains(w.text))
+            if (summary.contains(w.text)) {
+                QVERIFY2(w.xMax <= split + 0.5, qPrintable(w.text));
                 ++inFirst;
+            }
             if (w.text == "12.34") {
                 amountSeen = true;
                 QVERIFY(std::abs(w.xMax - (right - mmToPt(1))) < 1.5);
@@ -241,7 +243,9 @@ private Q_SLOTS:
         }
         QVERIFY(inFirst > 3);
         QVERIFY(amountSeen);
-        QVERIFY(pdf::squeezed(pdf::text(file, 0, false)).contains(pdf::squeezed(summary)));
+        const QString text = pdf::squeezed(pdf::text(file, 0, false));
+        QVERIFY(text.contains(pdf::squeezed(summary)));
+        QVERIFY(text.contains(title));
     }
 
     // A row taller than a page goes on over the next pages; each page keeps its frame.
