@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <fstream>
+#include <sys/resource.h>
 #include <string>
 #include "app/main_window.h"
 #include "app/program.h"
@@ -46,6 +47,14 @@ double statusMiB(const char *key)
     return 0;
 }
 
+// User and system time of this process so far, in ms (the machine's load does not count).
+double cpuMs()
+{
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    return (ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) * 1e3 + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e3;
+}
+
 // Starts the peak (VmHWM) afresh at the current size.
 void resetPeak()
 {
@@ -76,11 +85,14 @@ void runPdfStep(const QString &dir, Results &r)
     resetPeak();
     QElapsedTimer t;
     t.start();
+    const double cpu = cpuMs();
     print->click();
     const double ms = t.nsecsElapsed() / 1e6;
+    const double cpuUsed = cpuMs() - cpu;
     const double peak = statusMiB("VmHWM");
     const QList<report::Run> runs = report::runs();
     r.add(QStringLiteral("PDF of the book"), ms);
+    r.add(QStringLiteral("PDF CPU ms"), cpuUsed);
     r.add(QStringLiteral("PDF MiB above"), peak - before);
     r.add(QStringLiteral("PDF pages"), runs.isEmpty() ? 0 : runs.last().pages);
     r.add(QStringLiteral("PDF file MiB"), QFileInfo(file).size() / 1048576.0);
