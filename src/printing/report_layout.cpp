@@ -29,51 +29,54 @@ bool isWide(char16_t c)
 
 } // namespace
 
-// The body text of a page, gathered per font and handed to the PDF writer as one glyph run
-// each: a text item per cell costs the writer far more than its glyphs.
+// The body text of a page, handed to the PDF writer as glyph runs: a text item per cell
+// costs the writer far more than its glyphs, so neighbouring texts in one font go out as one
+// run. Runs keep the order of the text, so a reader that searches the content stream (rather
+// than the page's geometry) still finds "摘要12" whole.
 class ReportLayout::GlyphSink
 {
 public:
+    explicit GlyphSink(QPainter &painter) : m_painter(painter) {}
+    ~GlyphSink() { flush(); }
+
     void add(const QRawFont &font, quint32 glyph, const QPointF &at)
     {
-        Batch &b = batch(font);
-        b.glyphs.append(glyph);
-        b.positions.append(at);
+        use(font);
+        m_glyphs.append(glyph);
+        m_positions.append(at);
     }
     void add(const QGlyphRun &run, const QPointF &origin)
     {
-        Batch &b = batch(run.rawFont());
-        b.glyphs += run.glyphIndexes();
+        use(run.rawFont());
+        m_glyphs += run.glyphIndexes();
         for (const QPointF &at : run.positions())
-            b.positions.append(at + origin);
+            m_positions.append(at + origin);
     }
-    void flush(QPainter &p)
+    void flush()
     {
-        for (const Batch &b : m_batches) {
-            QGlyphRun run;
-            run.setRawFont(b.font);
-            run.setGlyphIndexes(b.glyphs);
-            run.setPositions(b.positions);
-            p.drawGlyphRun(QPointF(0, 0), run);
-        }
-        m_batches.clear();
+        if (m_glyphs.isEmpty())
+            return;
+        QGlyphRun run;
+        run.setRawFont(m_font);
+        run.setGlyphIndexes(m_glyphs);
+        run.setPositions(m_positions);
+        m_painter.drawGlyphRun(QPointF(0, 0), run);
+        m_glyphs.clear();
+        m_positions.clear();
     }
 
 private:
-    struct Batch {
-        QRawFont font;
-        QList<quint32> glyphs;
-        QList<QPointF> positions;
-    };
-    Batch &batch(const QRawFont &font)
+    void use(const QRawFont &font)
     {
-        for (Batch &b : m_batches)
-            if (b.font == font)
-                return b;
-        m_batches.append(Batch{font, {}, {}});
-        return m_batches.last();
+        if (font == m_font)
+            return;
+        flush();
+        m_font = font;
     }
-    QList<Batch> m_batches;
+    QPainter &m_painter;
+    QRawFont m_font;
+    QList<quint32> m_glyphs;
+    QList<QPointF> m_positions;
 };
 
 ReportLayout::ReportLayout(const ReportProject &project, const Params &params, const Query *rows,
@@ -457,7 +460,7 @@ void ReportLayout::paintPage(QPainter &p, int page) const
     paintHeader(p, page);
     // A PDF (or a printer, which is given a PDF) takes the glyphs gathered per page; the
     // preview records text items as they come.
-    GlyphSink sink;
+    GlyphSink sink(p);
     GlyphSink *gather = p.paintEngine() && p.paintEngine()->type() == QPaintEngine::Pdf ? &sink : nullptr;
     double y = paintTitles(p, gather);
 
@@ -489,7 +492,7 @@ void ReportLayout::paintPage(QPainter &p, int page) const
         y += rowHeight(last - first);
         rules << QLineF(0, y, m_page.width(), y);
     }
-    sink.flush(p);
+    sink.flush();
     const double tableBottom = y;
     for (int c = 0; c <= cols; ++c) {
         const double x = c < cols ? m_colX[c] : m_page.width();
