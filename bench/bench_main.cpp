@@ -2,7 +2,8 @@
 //   tallyrue_bench                 all sizes, one child process each (for honest peak memory)
 //   tallyrue_bench --size N        one size, one result line
 // Ledgers are kept under /tmp/tallyrue-bench/<N> (or $TALLYRUE_BENCH_DIR/<N>) and reused
-// by later runs.
+// by later runs. The account-book PDF is written for sizes up to 100 000 (every size with
+// TALLYRUE_BENCH_PDF_ALL set).
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -128,6 +129,9 @@ int runOne(int n)
     r.add("six totals", msSince(t));
     bench::runWindowSteps(dm, r);
     r.add("peak MiB", double(peakRssMiB()));
+    // A million-row PDF is a few thousand pages more of the same; the larger sizes skip it.
+    if (n <= 100000 || qEnvironmentVariableIsSet("TALLYRUE_BENCH_PDF_ALL"))
+        bench::runPdfStep(dir, r);
     std::printf("%d", n);
     for (const auto &item : r.items)
         std::printf("\t%s=%.1f", item.first.toUtf8().constData(), item.second);

@@ -4,9 +4,16 @@
 #include <ctime>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <fstream>
+#include <sys/resource.h>
+#include <string>
 #include "app/main_window.h"
+#include "app/program.h"
 #include "books/account_book_page.h"
 #include "books/quick_search.h"
 #include "books/switch_dialog.h"
@@ -17,6 +24,8 @@
 #include "help/about_window.h"
 #include "help/guide_window.h"
 #include "help/web_window.h"
+#include "printing/report_engine.h"
+#include "printing/report_project.h"
 #include "records/amount_field.h"
 #include "records/entry_dialog.h"
 #include "ui/data_grid.h"
@@ -55,9 +64,70 @@ void runBookSwitchSteps(TDataModule2 &dm, QWidget *parent, Results &r)
     };
     switchTo(QStringLiteral("2"), QStringLiteral("book switch to small"));
     switchTo(QStringLiteral("1"), QStringLiteral("book switch to large"));
+// A line of /proc/self/status in MiB ("VmRSS", "VmHWM").
+double statusMiB(const char *key)
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    const std::string prefix = std::string(key) + ":";
+    while (std::getline(status, line))
+        if (line.rfind(prefix, 0) == 0)
+            return std::stod(line.substr(prefix.size())) / 1024.0;
+    return 0;
+}
+
+// User and system time of this process so far, in ms (the machine's load does not count).
+double cpuMs()
+{
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    return (ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) * 1e3 + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e3;
+}
+
+// Starts the peak (VmHWM) afresh at the current size.
+void resetPeak()
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
 }
 
 } // namespace
+
+void runPdfStep(const QString &dir, Results &r)
+{
+    msg::setScripted(true);
+    report::setScripted(true);
+    // The project files beside the program in the build tree.
+    ReportFiles::setFolders({QCoreApplication::applicationDirPath() + QStringLiteral("/../print")});
+    Program program(dir);
+    program.mainWindow()->resize(972, 626);
+    program.show();
+    QApplication::processEvents();
+    program.mainWindow()->bsSkinButtonsBar1Sections0Items2Click();
+    QApplication::processEvents();
+    auto *print = program.mainWindow()->accountBookPage()->findChild<QToolButton *>(QStringLiteral("bsSkinSpeedButton9"));
+
+    QTemporaryDir out;
+    const QString file = out.filePath(QStringLiteral("book.pdf"));
+    report::clearRuns();
+    report::setNextOutput(report::Output::Pdf, file);
+    const double before = statusMiB("VmRSS");
+    resetPeak();
+    QElapsedTimer t;
+    t.start();
+    const double cpu = cpuMs();
+    print->click();
+    const double ms = t.nsecsElapsed() / 1e6;
+    const double cpuUsed = cpuMs() - cpu;
+    const double peak = statusMiB("VmHWM");
+    const QList<report::Run> runs = report::runs();
+    r.add(QStringLiteral("PDF of the book"), ms);
+    r.add(QStringLiteral("PDF CPU ms"), cpuUsed);
+    r.add(QStringLiteral("PDF MiB above"), peak - before);
+    r.add(QStringLiteral("PDF pages"), runs.isEmpty() ? 0 : runs.last().pages);
+    r.add(QStringLiteral("PDF file MiB"), QFileInfo(file).size() / 1048576.0);
+    if (!msg::shown().isEmpty())
+        std::fprintf(stderr, "PDF: %s\n", qPrintable(msg::lastShown().text));
+}
 
 void runWindowSteps(TDataModule2 &dm, Results &r)
 {

@@ -15,4 +15,8 @@ struct Results {
 // Times the window handlers (search, sort, page switch, saving an entry).
 void runWindowSteps(TDataModule2 &dm, Results &r);
 
+// The whole program on the ledger in dir: "打 印" on the account-book page, written to a
+// PDF; time, memory above what the program held before, pages and file size.
+void runPdfStep(const QString &dir, Results &r);
+
 } // namespace bench

@@ -1,5 +1,7 @@
 #include "app/program.h"
 
+#include <QLabel>
+
 #include "app/main_window.h"
 #include "books/account_book_page.h"
 #include "books/book_text_dialogs.h"
@@ -11,6 +13,8 @@
 #include "help/about_window.h"
 #include "help/guide_window.h"
 #include "help/web_window.h"
+#include "data/data_module.h"
+#include "printing/report_printing.h"
 #include "records/entry_dialog.h"
 #include "records/menu_item_manager.h"
 #include "security/password_window.h"
@@ -44,6 +48,8 @@ Program::Program(const QString &dataDir)
     m_newDetail = new Tnew_mingxi(dm, w);
     m_passwordWindow = new Tset_mima(dm, w);
     m_sponsor = new Tqoravi(w);
+    // The report components and their data connection; their dialogs are made on first use.
+    m_printing = new ReportPrinting(w);
 
     wire();
 }
@@ -84,6 +90,13 @@ void Program::wire()
     });
     m_switch->setSmallDialogs(m_rename, m_remark);
     m_main->setPasswordWindow(m_passwordWindow);
+    TFr_zhangben *book = m_main->accountBookPage();
+    book->setPrintHook([this, book] {
+        QStringList totals;
+        for (int i = 0; i < 6; ++i)
+            totals << book->totalLabel(i)->text();
+        m_printing->printBook(book, book->bookName(), totals, m_dm->Query_jz_ab);
+    });
 }
 
 void Program::show() { m_main->show(); }

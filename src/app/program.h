@@ -7,6 +7,7 @@
 
 class DetailDialog;
 class EntryDialog;
+class ReportPrinting;
 class TDataModule2;
 class Tabout;
 class Thelp;
@@ -54,6 +55,7 @@ public:
     Tqiehuan_cmm *renameDialog() const { return m_rename; }
     Tqiehuan_beizhu *remarkDialog() const { return m_remark; }
     Tset_mima *passwordWindow() const { return m_passwordWindow; }
+    ReportPrinting *printing() const { return m_printing; }
 
 private:
     void wire();
@@ -80,4 +82,5 @@ private:
     Tqiehuan_cmm *m_rename = nullptr;
     Tqiehuan_beizhu *m_remark = nullptr;
     Tset_mima *m_passwordWindow = nullptr;
+    ReportPrinting *m_printing = nullptr;
 };
