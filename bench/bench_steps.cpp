@@ -64,6 +64,8 @@ void runBookSwitchSteps(TDataModule2 &dm, QWidget *parent, Results &r)
     };
     switchTo(QStringLiteral("2"), QStringLiteral("book switch to small"));
     switchTo(QStringLiteral("1"), QStringLiteral("book switch to large"));
+}
+
 // A line of /proc/self/status in MiB ("VmRSS", "VmHWM").
 double statusMiB(const char *key)
 {
