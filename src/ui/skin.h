@@ -21,7 +21,7 @@
 //     (汇总统计: bar chart), nav_mima (设置密码: key), nav_help (帮助: blue question mark),
 //     nav_juanzhu (捐助: heart in a hand), nav_about (关于: blue "i")
 //   Status bar: status_lock 18x18 (yellow padlock), status_kefu 80x21 (green leaf and
-//     "Tallyrue客服"), status_sponsor 125x21 ("办公用品特价抢购！"), status_web 90x21
+//     "Varnel客服"), status_sponsor 125x21 ("办公用品特价抢购！"), status_web 90x21
 //     ("tallyrue.example"), status_health 125x21 ("数据库健康检查")
 //   Account-book page: book_banner_left 300x48 (ledger and the title "账本"),
 //     book_banner_middle 16x48 (band, stretch or tile it), book_banner_right 220x48
