@@ -18,6 +18,7 @@
 #include "data/data_folder.h"
 #include "data/data_module.h"
 #include "data/upgrade.h"
+#include "summaries/summary_page.h"
 #include "ui/centre_on_screen.h"
 #include "ui/guard.h"
 #include "ui/message_box.h"
@@ -73,15 +74,15 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
     stack->setContentsMargins(0, 0, 0, 0);
     m_wel = new TFr_wel(pageArea);
     m_zhangben = new TFr_zhangben(pageArea);
-    m_shouru = new QFrame(pageArea);
-    m_shouru->setObjectName(QStringLiteral("Fr_shouru1"));
-    m_zhichu = new QFrame(pageArea);
-    m_zhichu->setObjectName(QStringLiteral("Fr_zhichu1"));
+    m_shouru = new TFr_shouru(pageArea);
+    m_zhichu = new TFr_zhichu(pageArea);
     m_pages = {m_wel, m_zhangben, m_shouru, m_zhichu};
     for (QWidget *p : m_pages)
         stack->addWidget(p, 0, 0);
     middle->addWidget(pageArea, 1);
     m_zhangben->setHelpHook([this] { execWindow(m_help); });
+    m_shouru->setHelpHook([this] { execWindow(m_help); });
+    m_zhichu->setHelpHook([this] { execWindow(m_help); });
 
     // --- status bar ---
     m_status = new QFrame(client);
@@ -157,6 +158,8 @@ void Tmain::attachData(TDataModule2 *dm)
     m_dm = dm;
     m_wel->attachData(dm);
     m_zhangben->attachData(dm);
+    m_shouru->attachData(dm);
+    m_zhichu->attachData(dm);
 }
 
 void Tmain::setEntryDialogs(EntryDialog *newIncome, EntryDialog *newExpense, EntryDialog *editIncome,
@@ -251,12 +254,18 @@ void Tmain::bsSkinButtonsBar1Sections0Items2Click()
 
 void Tmain::bsSkinButtonsBar1Sections0Items0Click()
 {
-    ui::guard(this, [this] { showPage(m_shouru); });
+    ui::guard(this, [this] {
+        showPage(m_shouru);
+        m_shouru->pageSetUp();
+    });
 }
 
 void Tmain::bsSkinButtonsBar1Sections0Items1Click()
 {
-    ui::guard(this, [this] { showPage(m_zhichu); });
+    ui::guard(this, [this] {
+        showPage(m_zhichu);
+        m_zhichu->pageSetUp();
+    });
 }
 
 void Tmain::bsSkinButtonsBar1Sections0Items4Click()
