@@ -4,6 +4,7 @@
 #include "data/data_module.h"
 #include "records/entry_dialog.h"
 #include "records/menu_item_manager.h"
+#include "summaries/statistics_window.h"
 
 Program::Program(const QString &dataDir)
 {
@@ -22,6 +23,7 @@ Program::Program(const QString &dataDir)
     m_editIncome = new Tedit_shouru(dm, w);
     m_editExpense = new Tedit_zhichu(dm, w);
     m_menuManager = new Tlist(dm, w);
+    m_statistics = new Tzongtongji(dm, w);
 
     wire();
 }
@@ -42,6 +44,7 @@ void Program::wire()
 
     m_main->attachData(m_dm.get());
     m_main->setEntryDialogs(m_newIncome, m_newExpense, m_editIncome, m_editExpense);
+    m_main->setStatisticsWindow(m_statistics);
 }
 
 void Program::show() { m_main->show(); }

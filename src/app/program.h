@@ -9,6 +9,7 @@ class EntryDialog;
 class TDataModule2;
 class Tmain;
 class Tlist;
+class Tzongtongji;
 
 class Program
 {
@@ -31,6 +32,7 @@ public:
     EntryDialog *editIncome() const { return m_editIncome; }
     EntryDialog *editExpense() const { return m_editExpense; }
     Tlist *menuManager() const { return m_menuManager; }
+    Tzongtongji *statistics() const { return m_statistics; }
 
 private:
     void wire();
@@ -45,4 +47,5 @@ private:
     EntryDialog *m_editIncome = nullptr;
     EntryDialog *m_editExpense = nullptr;
     Tlist *m_menuManager = nullptr;
+    Tzongtongji *m_statistics = nullptr;
 };

@@ -34,6 +34,10 @@
 //     tool_print (printer), tool_help (question mark), tool_new_book (book with plus)
 //   Entry dialogs: tag 16x16 (price tag), badge_shouru 50x22 (green "收入"),
 //     badge_zhichu 50x22 (red "支出")
+//   Summary pages: summary_title_shouru 160x30 (green plus and "收入汇总"),
+//     summary_title_zhichu 160x30 (red minus and "支出汇总"), summary_banner_middle 16x30
+//     (band, stretch it), summary_banner_right 220x30 (slogan and a small bar chart)
+//   Statistics window: statistics_background 300x298 (pale gradient, folder lower right)
 //   Welcome page: welcome_banner 560x150 ("欢迎使用 Tallyrue" and a slogan)
 //   Program: app_icon 64x64
 #include <QIcon>

@@ -38,6 +38,9 @@ void TestSkin::everyPictureLoads_data()
         {"tool_refresh", 20, 20}, {"tool_print", 20, 20}, {"tool_help", 20, 20},
         {"tool_new_book", 20, 20},
         {"tag", 16, 16}, {"badge_shouru", 50, 22}, {"badge_zhichu", 50, 22},
+        {"summary_title_shouru", 160, 30}, {"summary_title_zhichu", 160, 30},
+        {"summary_banner_middle", 16, 30}, {"summary_banner_right", 220, 30},
+        {"statistics_background", 300, 298},
         {"welcome_banner", 560, 150}, {"app_icon", 64, 64},
     };
     for (const auto &p : pictures)
