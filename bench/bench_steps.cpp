@@ -12,6 +12,8 @@
 #include "data/data_module.h"
 #include "records/amount_field.h"
 #include "records/entry_dialog.h"
+#include "summaries/statistics_window.h"
+#include "summaries/summary_page.h"
 #include "ui/data_grid.h"
 #include "ui/message_box.h"
 
@@ -24,6 +26,23 @@ double msSince(QElapsedTimer &t)
     const double ms = t.nsecsElapsed() / 1e6;
     t.restart();
     return ms;
+}
+
+// The two summary pages entered from the navigation bar, and the statistics figures.
+void runSummarySteps(TDataModule2 &dm, Tmain &main, Results &r)
+{
+    QElapsedTimer t;
+    t.start();
+    main.bsSkinButtonsBar1Sections0Items0Click();
+    r.add("enter 收入汇总", msSince(t));
+    main.bsSkinButtonsBar1Sections0Items1Click();
+    r.add("enter 支出汇总", msSince(t));
+    main.bsSkinButtonsBar1Sections0Items0Click();
+    r.add("enter 收入汇总 again", msSince(t));
+    Tzongtongji statistics(&dm, &main);
+    t.restart();
+    statistics.FormShow();
+    r.add("statistics figures", msSince(t));
 }
 
 } // namespace
@@ -46,6 +65,10 @@ void runWindowSteps(TDataModule2 &dm, Results &r)
 
     main.bsSkinButtonsBar1Sections0Items2Click();
     r.add("page switch 账本", msSince(t));
+
+    // Right after start, before anything else has read the book.
+    runSummarySteps(dm, main, r);
+    t.restart();
 
     TFr_zhangben *page = main.accountBookPage();
     QuickSearch *search = page->quickSearch();
