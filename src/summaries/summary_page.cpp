@@ -1,6 +1,7 @@
 #include "summaries/summary_page.h"
 
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QScrollBar>
 #include <QToolButton>
@@ -98,6 +99,8 @@ SummaryPage::SummaryPage(Kind kind, QWidget *parent) : QFrame(parent), m_kind(ki
     m_grid = new DataGrid(QStringLiteral("bsSkinDBGrid1"), DataGrid::Mode::ReadOnly, this);
     m_grid->verticalScrollBar()->setObjectName(QStringLiteral("bsSkinScrollBar1"));
     m_grid->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // The amount columns are 63 to 65 pixels wide; a title with its sort mark needs all of it.
+    m_grid->horizontalHeader()->setStyleSheet(QStringLiteral("QHeaderView::section { padding: 3px 0px; }"));
     m_sort = new TitleSort(m_grid);
     page->addWidget(m_grid, 1);
 }
