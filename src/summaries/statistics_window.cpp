@@ -70,7 +70,6 @@ Tzongtongji::Tzongtongji(TDataModule2 *dm, QWidget *parent) : QDialog(parent), m
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                    | Qt::WindowCloseButtonHint);
     setFixedSize(300, 298);
-    m_background = Skin::picture(QStringLiteral("statistics_background"));
 
     // "您共有" <count> "个账本，以下是总计数据:" on one line.
     auto *countLine = new QWidget(this);
@@ -161,6 +160,9 @@ void Tzongtongji::FormShow()
 void Tzongtongji::paintEvent(QPaintEvent *event)
 {
     QDialog::paintEvent(event);
+    // Drawn when first needed, not at start.
+    if (m_background.isNull())
+        m_background = Skin::picture(QStringLiteral("statistics_background"));
     QPainter p(this);
     p.drawPixmap(rect(), m_background);
 }
