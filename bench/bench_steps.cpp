@@ -28,6 +28,8 @@
 #include "printing/report_project.h"
 #include "records/amount_field.h"
 #include "records/entry_dialog.h"
+#include "summaries/statistics_window.h"
+#include "summaries/summary_page.h"
 #include "ui/data_grid.h"
 #include "ui/message_box.h"
 
@@ -90,6 +92,23 @@ double cpuMs()
 void resetPeak()
 {
     std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+// The two summary pages entered from the navigation bar, and the statistics figures.
+void runSummarySteps(TDataModule2 &dm, Tmain &main, Results &r)
+{
+    QElapsedTimer t;
+    t.start();
+    main.bsSkinButtonsBar1Sections0Items0Click();
+    r.add("enter 收入汇总", msSince(t));
+    main.bsSkinButtonsBar1Sections0Items1Click();
+    r.add("enter 支出汇总", msSince(t));
+    main.bsSkinButtonsBar1Sections0Items0Click();
+    r.add("enter 收入汇总 again", msSince(t));
+    Tzongtongji statistics(&dm, &main);
+    t.restart();
+    statistics.FormShow();
+    r.add("statistics figures", msSince(t));
 }
 
 } // namespace
@@ -155,6 +174,10 @@ void runWindowSteps(TDataModule2 &dm, Results &r)
 
     main.bsSkinButtonsBar1Sections0Items2Click();
     r.add("page switch 账本", msSince(t));
+
+    // Right after start, before anything else has read the book.
+    runSummarySteps(dm, main, r);
+    t.restart();
 
     TFr_zhangben *page = main.accountBookPage();
     QuickSearch *search = page->quickSearch();

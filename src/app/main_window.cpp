@@ -19,6 +19,7 @@
 #include "data/data_folder.h"
 #include "data/data_module.h"
 #include "data/upgrade.h"
+#include "summaries/summary_page.h"
 #include "ui/centre_on_screen.h"
 #include "ui/guard.h"
 #include "ui/message_box.h"
@@ -110,10 +111,8 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
     stack->setContentsMargins(0, 0, 0, 0);
     m_wel = new TFr_wel(pageArea);
     m_zhangben = new TFr_zhangben(pageArea);
-    m_shouru = new QFrame(pageArea);
-    m_shouru->setObjectName(QStringLiteral("Fr_shouru1"));
-    m_zhichu = new QFrame(pageArea);
-    m_zhichu->setObjectName(QStringLiteral("Fr_zhichu1"));
+    m_shouru = new TFr_shouru(pageArea);
+    m_zhichu = new TFr_zhichu(pageArea);
     m_pages = {m_wel, m_zhangben, m_shouru, m_zhichu};
     for (QWidget *p : m_pages)
         stack->addWidget(p, 0, 0);
@@ -123,6 +122,8 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
     m_wel->setAccountBook(m_zhangben, [this] { showPage(m_zhangben); });
     m_wel->setGuideHook([this] { execWindow(m_help); });
     m_wel->setServiceHook([this] { execWindow(m_service); });
+    m_shouru->setHelpHook([this] { execWindow(m_help); });
+    m_zhichu->setHelpHook([this] { execWindow(m_help); });
 
     // --- status bar ---
     m_status = new QFrame(client);
@@ -198,6 +199,8 @@ void Tmain::attachData(TDataModule2 *dm)
     m_dm = dm;
     m_wel->attachData(dm);
     m_zhangben->attachData(dm);
+    m_shouru->attachData(dm);
+    m_zhichu->attachData(dm);
 }
 
 void Tmain::setEntryDialogs(EntryDialog *newIncome, EntryDialog *newExpense, EntryDialog *editIncome,
@@ -292,12 +295,18 @@ void Tmain::bsSkinButtonsBar1Sections0Items2Click()
 
 void Tmain::bsSkinButtonsBar1Sections0Items0Click()
 {
-    ui::guard(this, [this] { showPage(m_shouru); });
+    ui::guard(this, [this] {
+        showPage(m_shouru);
+        m_shouru->pageSetUp();
+    });
 }
 
 void Tmain::bsSkinButtonsBar1Sections0Items1Click()
 {
-    ui::guard(this, [this] { showPage(m_zhichu); });
+    ui::guard(this, [this] {
+        showPage(m_zhichu);
+        m_zhichu->pageSetUp();
+    });
 }
 
 void Tmain::bsSkinButtonsBar1Sections0Items4Click()

@@ -13,8 +13,10 @@ class QLabel;
 class QTimer;
 class QToolButton;
 class TDataModule2;
+class TFr_shouru;
 class TFr_wel;
 class TFr_zhangben;
+class TFr_zhichu;
 
 class Tmain : public QMainWindow
 {
@@ -43,8 +45,8 @@ public:
 
     TFr_wel *welcomePage() const { return m_wel; }
     TFr_zhangben *accountBookPage() const { return m_zhangben; }
-    QFrame *incomePage() const { return m_shouru; }
-    QFrame *expensePage() const { return m_zhichu; }
+    TFr_shouru *incomePage() const { return m_shouru; }
+    TFr_zhichu *expensePage() const { return m_zhichu; }
     NavBar *navigationBar() const { return m_nav; }
     QList<QWidget *> pages() const { return m_pages; }
 
@@ -81,8 +83,8 @@ private:
     NavBar *m_nav;
     TFr_wel *m_wel;
     TFr_zhangben *m_zhangben;
-    QFrame *m_shouru;
-    QFrame *m_zhichu;
+    TFr_shouru *m_shouru;
+    TFr_zhichu *m_zhichu;
     QList<QWidget *> m_pages;
     QFrame *m_status;
     QLabel *m_healthCheck;     // bsSkinLinkImage1

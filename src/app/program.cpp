@@ -13,11 +13,12 @@
 #include "help/about_window.h"
 #include "help/guide_window.h"
 #include "help/web_window.h"
-#include "data/data_module.h"
 #include "printing/report_printing.h"
 #include "records/entry_dialog.h"
 #include "records/menu_item_manager.h"
 #include "security/password_window.h"
+#include "summaries/statistics_window.h"
+#include "summaries/summary_page.h"
 
 Program::Program(const QString &dataDir)
 {
@@ -48,6 +49,7 @@ Program::Program(const QString &dataDir)
     m_newDetail = new Tnew_mingxi(dm, w);
     m_passwordWindow = new Tset_mima(dm, w);
     m_sponsor = new Tqoravi(w);
+    m_statistics = new Tzongtongji(dm, w);
     // The report components and their data connection; their dialogs are made on first use.
     m_printing = new ReportPrinting(w);
 
@@ -97,6 +99,15 @@ void Program::wire()
             totals << book->totalLabel(i)->text();
         m_printing->printBook(book, book->bookName(), totals, m_dm->Query_jz_ab);
     });
+    // A summary report prints the page's own rows; the shared entry list stays as it is.
+    for (SummaryPage *summary : {static_cast<SummaryPage *>(m_main->incomePage()),
+                                 static_cast<SummaryPage *>(m_main->expensePage())}) {
+        summary->setPrintHook([this, summary] {
+            m_printing->printSummary(summary, m_main->accountBookPage()->bookName(),
+                                     summary->kindText(), summary->pageQuery());
+        });
+    }
+    m_main->setStatisticsWindow(m_statistics);
 }
 
 void Program::show() { m_main->show(); }

@@ -21,6 +21,7 @@ class Tqiehuan;
 class Tqiehuan_beizhu;
 class Tqiehuan_cmm;
 class Tset_mima;
+class Tzongtongji;
 
 class Program
 {
@@ -56,6 +57,7 @@ public:
     Tqiehuan_beizhu *remarkDialog() const { return m_remark; }
     Tset_mima *passwordWindow() const { return m_passwordWindow; }
     ReportPrinting *printing() const { return m_printing; }
+    Tzongtongji *statistics() const { return m_statistics; }
 
 private:
     void wire();
@@ -83,4 +85,5 @@ private:
     Tqiehuan_beizhu *m_remark = nullptr;
     Tset_mima *m_passwordWindow = nullptr;
     ReportPrinting *m_printing = nullptr;
+    Tzongtongji *m_statistics = nullptr;
 };

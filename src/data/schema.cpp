@@ -25,6 +25,9 @@ void createLedger(Connection &c)
     c.exec(QStringLiteral("CREATE INDEX jz_ab_b14 ON jz_ab (b14)"));
     // The six totals of a book are read from this index alone, without visiting the rows.
     c.exec(QStringLiteral("CREATE INDEX jz_ab_totals ON jz_ab (b14, b5, b6, b7, b8, b9, b10)"));
+    // The entries of one kind in a book, newest first, from this index alone: the kind is
+    // tested in the index and the rows are not visited.
+    c.exec(QStringLiteral("CREATE INDEX jz_ab_kind ON jz_ab (b14, bid, b1)"));
     const QDateTime now = QDateTime::currentDateTime();
     const QDate d = now.date();
     const QString created = QStringLiteral("%1-%2-%3 %4")

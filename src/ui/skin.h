@@ -37,6 +37,10 @@
 //   Detail window: detail_banner 634x54 (frame headed "您选中的记录", room for one line of
 //     text inside), detail_add 20x20 (list with a green plus)
 //   Switch dialog: switch_header 470x58 (two books and swap arrows on the band)
+//   Summary pages: summary_title_shouru 160x30 (green plus and "收入汇总"),
+//     summary_title_zhichu 160x30 (red minus and "支出汇总"), summary_banner_middle 16x30
+//     (band, stretch it), summary_banner_right 220x30 (slogan and a small bar chart)
+//   Statistics window: statistics_background 300x298 (pale gradient, folder lower right)
 //   Welcome page: welcome_banner 560x150 ("欢迎使用 Tallyrue" and a slogan)
 //   Usage guide: guide_page1 .. guide_page5 642x400 (the five pages, drawn from screenshots
 //     of the real windows), guide_next 100x30 ("下一页"), guide_close 194x44 ("开始使用")
