@@ -1,6 +1,8 @@
 #include "ui/data_grid.h"
 
 #include <QHeaderView>
+#include "ui/guard.h"
+#include "ui/message_box.h"
 #include "ui/wheel_rule.h"
 
 DataGrid::DataGrid(const QString &objectName, Mode mode, QWidget *parent)
@@ -19,7 +21,10 @@ DataGrid::DataGrid(const QString &objectName, Mode mode, QWidget *parent)
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
     horizontalHeader()->setSortIndicatorShown(false);
-    connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &DataGrid::titleClicked);
+    // A title click sorts, which may read the file: whatever handles it runs guarded.
+    connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
+        ui::guard(this, [this, column] { Q_EMIT titleClicked(column); });
+    });
     if (mode == Mode::ReadOnly) {
         setEditTriggers(NoEditTriggers);
         verticalHeader()->hide();
@@ -38,6 +43,7 @@ void DataGrid::setQuery(Query *query, const QList<QueryModel::Column> &columns)
     delete old;
     for (int i = 0; i < columns.size(); ++i)
         setColumnWidth(i, columns[i].width);
+    connect(m_model, &QueryModel::failed, this, [this](const QString &text) { msg::error(this, text); });
     connect(query, &Query::currentRowChanged, this, &DataGrid::followQuery);
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] { followQuery(this->query()->currentRow()); });
     followQuery(query->currentRow());
@@ -73,8 +79,30 @@ void DataGrid::currentChanged(const QModelIndex &current, const QModelIndex &pre
     if (m_syncing || !m_model || !current.isValid())
         return;
     if (current.row() != previous.row()) {
+        retryReads();
         m_syncing = true;
-        query()->setCurrentRow(current.row());
+        // Whoever follows the current row may read the file.
+        ui::guard(this, [this, &current] { query()->setCurrentRow(current.row()); });
         m_syncing = false;
     }
+}
+
+void DataGrid::retryReads()
+{
+    if (m_model && m_model->readsFailing()) {
+        m_model->retryReads();
+        viewport()->update();
+    }
+}
+
+void DataGrid::scrollContentsBy(int dx, int dy)
+{
+    retryReads();
+    QTableView::scrollContentsBy(dx, dy);
+}
+
+void DataGrid::mousePressEvent(QMouseEvent *event)
+{
+    retryReads();
+    QTableView::mousePressEvent(event);
 }
