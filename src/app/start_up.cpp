@@ -9,6 +9,13 @@
 #include "ui/message_box.h"
 
 namespace StartUp {
+namespace {
+// Every start that cannot go on ends with one box, and changes nothing on its way out.
+void refuse(const QString &why)
+{
+    msg::error(nullptr, why + QStringLiteral("\n\n程序没有改动任何文件，现在退出。"));
+}
+} // namespace
 
 Session::Session() = default;
 
@@ -24,7 +31,7 @@ int begin(Session &session)
     const QString dir = DataFolder::path();
     const QString problem = DataFolder::prepare(dir);
     if (!problem.isEmpty()) {
-        msg::error(nullptr, problem);
+        refuse(problem);
         return 1;
     }
     session.instance = std::make_unique<SingleInstance>(dir);
@@ -34,7 +41,7 @@ int begin(Session &session)
     case SingleInstance::State::HeldByOther:
         return 0;
     case SingleInstance::State::Failed:
-        msg::error(nullptr, session.instance->error());
+        refuse(session.instance->error());
         return 1;
     }
     // A grid or list that cannot read its rows shows them empty and says why, once.
@@ -42,10 +49,10 @@ int begin(Session &session)
     try {
         session.program = std::make_unique<Program>(dir);
     } catch (const DbError &e) {
-        msg::error(nullptr, e.text());
+        refuse(e.text());
         return 1;
     } catch (const std::exception &e) {
-        msg::error(nullptr, QString::fromUtf8(e.what()));
+        refuse(QString::fromUtf8(e.what()));
         return 1;
     }
     return -1;
