@@ -1,7 +1,6 @@
 #include "app/single_instance.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QLockFile>
 #include <QSysInfo>
 #include <QThread>

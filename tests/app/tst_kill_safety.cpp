@@ -224,7 +224,7 @@ private Q_SLOTS:
         const QString home = QDir::cleanPath(folder.path() + "/../..");
         QSet<long> completed;
         long next = 1;
-        for (int run = 0; run < 40; ++run) {
+        for (int run = 0; run < 30; ++run) {
             const bool timed = run % 2 == 1;
             const long at = timed ? 0 : 1 + long(rng.bounded(400u));
             const int after = timed ? int(rng.bounded(900u)) : -1;
