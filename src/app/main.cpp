@@ -2,12 +2,8 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
-#include <memory>
 #include "app/program.h"
-#include "app/single_instance.h"
-#include "data/data_folder.h"
-#include "data/db_error.h"
-#include "ui/message_box.h"
+#include "app/start_up.h"
 #include "ui/skin.h"
 
 int main(int argc, char **argv)
@@ -16,26 +12,19 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("Tallyrue"));
     QApplication::setApplicationDisplayName(QStringLiteral("Tallyrue"));
 
-    // A second copy ends here: nothing shown, no file opened.
-    const QString dataDir = DataFolder::path();
-    SingleInstance instance(dataDir);
-    if (!instance.acquired())
-        return 0;
-
-    // Standard buttons and dialogs in Chinese.
+    // Standard buttons and dialogs in Chinese (the start-up messages use them too).
     QTranslator qtbase;
     if (qtbase.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtbase);
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
     Skin::apply(app);
 
-    std::unique_ptr<Program> program;
-    try {
-        program = std::make_unique<Program>(dataDir);
-    } catch (const DbError &e) {
-        msg::error(nullptr, e.text());
-        return 1;
-    }
-    program->show();
+    // A second copy ends here, silently; a folder or file that cannot be used ends with
+    // one message and a non-zero status. Either way no file is changed.
+    StartUp::Session session;
+    const int status = StartUp::begin(session);
+    if (status >= 0)
+        return status;
+    session.program->show();
     return app.exec();
 }

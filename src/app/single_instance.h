@@ -9,13 +9,25 @@ class QLockFile;
 class SingleInstance
 {
 public:
+    enum class State {
+        Acquired,     // this copy runs
+        HeldByOther,  // a live copy holds the lock: end silently
+        Failed,       // the lock cannot be taken (see error())
+    };
+
     explicit SingleInstance(const QString &dataDir);
     ~SingleInstance();
 
-    // False when another copy holds the lock.
-    bool acquired() const { return m_acquired; }
+    State state() const { return m_state; }
+    bool acquired() const { return m_state == State::Acquired; }
+    // For Failed: the message for the user, naming the lock file and its folder.
+    QString error() const { return m_error; }
+
+    static QString lockFileName() { return QStringLiteral("tallyrue_qel.lock"); }
 
 private:
+    bool heldByLiveCopy() const;
     std::unique_ptr<QLockFile> m_lock;
-    bool m_acquired = false;
+    State m_state = State::Failed;
+    QString m_error;
 };

@@ -20,7 +20,7 @@ void Connection::open(const QString &path, const QByteArray &key, bool create)
     if (rc != SQLITE_OK) {
         const QString text = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
         sqlite3_close(db);
-        throw DbError(text);
+        throw DbError(text, rc & 0xff);
     }
     m_db = db;
     // The key goes in as bytes, so quotes and non-ASCII characters need no escaping.
@@ -28,6 +28,8 @@ void Connection::open(const QString &path, const QByteArray &key, bool create)
     if (rc != SQLITE_OK)
         fail();
     sqlite3_extended_result_codes(m_db, 1);
+    // Another process holding the file for a moment makes a statement wait, not fail.
+    sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
     try {
         // Reading the schema proves the key (a wrong one reads as "not a database").
         exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
@@ -57,12 +59,41 @@ void Connection::close()
     }
 }
 
+void Connection::setBusyTimeout(int ms)
+{
+    if (m_db)
+        sqlite3_busy_timeout(m_db, ms);
+}
+
 void Connection::fail(const QString &context) const
 {
     QString text = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("database not open");
     if (!context.isEmpty())
         text = context + QStringLiteral(": ") + text;
-    throw DbError(text);
+    const QString file = QFileInfo(m_path).fileName();
+    const int code = m_db ? sqlite3_extended_errcode(m_db) & 0xff : SQLITE_OK;
+    QString why;
+    switch (code) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        why = QStringLiteral("数据文件 %1 正被其他程序占用，本次操作没有完成。请稍后再试。");
+        break;
+    case SQLITE_FULL:
+        why = QStringLiteral("磁盘已满，数据文件 %1 无法写入，本次操作没有完成，已有的数据不受影响。"
+                             "请腾出磁盘空间后再试。");
+        break;
+    case SQLITE_READONLY:
+        why = QStringLiteral("数据文件 %1 不可写入，本次操作没有完成。");
+        break;
+    case SQLITE_IOERR:
+        why = QStringLiteral("读写数据文件 %1 时出错，本次操作没有完成。");
+        break;
+    default:
+        break;
+    }
+    if (!why.isEmpty())
+        text = why.arg(file) + QLatin1Char('\n') + text;
+    throw DbError(text, code);
 }
 
 sqlite3_stmt *Connection::prepare(const QString &sql, const Params &params) const

@@ -22,6 +22,10 @@ public:
     QString name() const { return m_name; }
     QString path() const { return m_path; }
 
+    // How long a statement waits for another process that holds the file before it fails.
+    static constexpr int kBusyTimeoutMs = 3000;
+    void setBusyTimeout(int ms);
+
     // Opens the file with its key and proves the key by reading the schema.
     // create=false refuses a missing file. Throws DbError.
     void open(const QString &path, const QByteArray &key, bool create = false);
@@ -36,6 +40,8 @@ public:
 
     // Prepares and binds; the caller steps and finalizes (Statement does both).
     sqlite3_stmt *prepare(const QString &sql, const Params &params) const;
+    // Throws the engine's last error. Errors a user can act on (the file held by another
+    // program, a full disk, a read-only file) lead with a sentence saying so.
     [[noreturn]] void fail(const QString &context = {}) const;
 
     // A change made of several statements: all or nothing.

@@ -4,9 +4,14 @@
 // Where the program keeps its files, and the INI settings read by section and key.
 namespace DataFolder {
 
-// The per-user data folder (created when missing).
+// The per-user data folder (not created here: see prepare).
 QString path();
 QString file(const QString &name);
+
+// Makes sure dir is a folder the program can use, creating it (and its parents) when
+// missing. Returns empty text when it is usable, else the message for the user, naming
+// the folder and what is wrong with it.
+QString prepare(const QString &dir);
 
 // A missing file, section or key reads as empty text. Each call opens the file anew.
 QString iniValue(const QString &iniPath, const QString &section, const QString &key);

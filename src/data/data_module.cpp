@@ -3,6 +3,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+#include <sqlcipher/sqlite3.h>
 #include "data/db_error.h"
 #include "data/schema.h"
 
@@ -21,6 +27,40 @@ QString refusal(const QString &path, const QString &why)
     return QStringLiteral("无法打开数据文件 %1\n%2").arg(QDir::toNativeSeparators(path), why);
 }
 
+QString slotPath(const QString &dir, const FileSlot &s) { return dir + QLatin1Char('/') + s.file.fileName; }
+QString tempPath(const QString &dir, const FileSlot &s) { return slotPath(dir, s) + QStringLiteral(".new"); }
+
+// A database file with whatever journal the engine may have left beside it.
+void removeDatabase(const QString &path)
+{
+    for (const char *suffix : {"", "-journal", "-wal", "-shm"})
+        QFile::remove(path + QLatin1String(suffix));
+}
+
+// Gives a file its final name, never replacing one that appeared meanwhile.
+bool renameNoReplace(const QString &from, const QString &to)
+{
+    const QByteArray a = QFile::encodeName(from), b = QFile::encodeName(to);
+    if (::renameat2(AT_FDCWD, a.constData(), AT_FDCWD, b.constData(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    // A file system without the no-replace rename: a hard link refuses to replace too.
+    if (::link(a.constData(), b.constData()) != 0)
+        return false;
+    ::unlink(a.constData());
+    return true;
+}
+
+void syncFolder(const QString &dir)
+{
+    const int fd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
 // First start: build all three files beside each other under temporary names and
 // only then give them their real names, so a failed first start leaves no partial set.
 void createAll(const QString &dir, const QList<FileSlot> &slots)
@@ -28,29 +68,49 @@ void createAll(const QString &dir, const QList<FileSlot> &slots)
     QStringList temps;
     auto cleanup = [&] {
         for (const QString &t : temps)
-            QFile::remove(t);
+            removeDatabase(t);
     };
-    try {
-        for (const FileSlot &s : slots) {
-            const QString tmp = dir + QLatin1Char('/') + s.file.fileName + QStringLiteral(".new");
-            QFile::remove(tmp);
-            temps << tmp;
+    for (const FileSlot &s : slots) {
+        const QString tmp = tempPath(dir, s);
+        removeDatabase(tmp);
+        temps << tmp;
+        try {
             Connection c(s.conn->name());
             c.open(tmp, s.file.password, true);
             s.create(c);
             c.close();
+        } catch (const DbError &e) {
+            cleanup();
+            throw DbError(refusal(slotPath(dir, s), e.text()));
         }
-    } catch (const DbError &e) {
-        cleanup();
-        throw DbError(refusal(dir + QLatin1Char('/') + slots.first().file.fileName, e.text()));
     }
     for (int i = 0; i < slots.size(); ++i) {
-        const QString target = dir + QLatin1Char('/') + slots[i].file.fileName;
-        if (!QFile::rename(temps[i], target)) {
+        const QString target = slotPath(dir, slots[i]);
+        if (!renameNoReplace(temps[i], target)) {
+            const QString why = QString::fromLocal8Bit(std::strerror(errno));
+            // Take back the names already given: a partial set would block every start.
+            for (int j = 0; j < i; ++j)
+                removeDatabase(slotPath(dir, slots[j]));
             cleanup();
-            throw DbError(refusal(target, QStringLiteral("文件无法创建")));
+            throw DbError(refusal(target, QStringLiteral("文件无法创建：%1").arg(why)));
         }
     }
+    syncFolder(dir);
+}
+
+// A first start that was cut off between the renames (the process killed) leaves some
+// files under their names and the others, complete, under their temporary ones: give
+// those their names too. Returns false when the set stays partial.
+bool finishInterruptedFirstStart(const QString &dir, const QList<FileSlot> &slots)
+{
+    for (const FileSlot &s : slots)
+        if (!QFileInfo::exists(slotPath(dir, s)) && !QFileInfo(tempPath(dir, s)).isFile())
+            return false;
+    for (const FileSlot &s : slots)
+        if (!QFileInfo::exists(slotPath(dir, s)) && !renameNoReplace(tempPath(dir, s), slotPath(dir, s)))
+            return false;
+    syncFolder(dir);
+    return true;
 }
 
 } // namespace
@@ -67,25 +127,41 @@ TDataModule2::TDataModule2(const QString &dataDir, QObject *parent) : QObject(pa
             missing << s.file.fileName;
     if (missing.size() == slots.size()) {
         createAll(m_dir, slots);
-    } else if (!missing.isEmpty()) {
+    } else if (!missing.isEmpty() && !finishInterruptedFirstStart(m_dir, slots)) {
         throw DbError(refusal(m_dir + QLatin1Char('/') + missing.first(),
                               QStringLiteral("数据文件缺失，其余数据文件未作任何改动。")));
     }
     for (const FileSlot &s : slots) {
         const QString path = m_dir + QLatin1Char('/') + s.file.fileName;
         const QFileInfo fi(path);
-        if (!fi.isFile() || !fi.isReadable())
-            throw DbError(refusal(path, QStringLiteral("文件不可读。")));
-        if (!fi.isWritable() || !QFileInfo(m_dir).isWritable())
-            throw DbError(refusal(path, QStringLiteral("文件或其所在文件夹不可写。")));
+        if (!fi.isFile())
+            throw DbError(refusal(path, QStringLiteral("这个位置不是一个文件。")));
+        if (!fi.isReadable())
+            throw DbError(refusal(path, QStringLiteral("没有读取这个文件的权限。")));
+        if (!fi.isWritable())
+            throw DbError(refusal(path, QStringLiteral("没有写入这个文件的权限。")));
+        if (!QFileInfo(m_dir).isWritable())
+            throw DbError(refusal(path, QStringLiteral("数据文件所在的文件夹不可写入。")));
         try {
             s.conn->open(path, s.file.password);
             // An empty file opens as an empty database: make sure it is one of ours.
             for (const QString &table : s.file.tables)
                 s.conn->exec(QStringLiteral("select 1 from \"%1\" limit 0").arg(table));
+            // A file cut short inside its last page still opens; its rows would fail later.
+            Query pageSize(s.conn, QStringLiteral("page_size"));
+            pageSize.setSql(QStringLiteral("PRAGMA page_size"));
+            pageSize.open();
+            const qint64 page = pageSize.value(0, 0).toLongLong();
+            if (page <= 0 || QFileInfo(path).size() % page != 0)
+                throw DbError(QStringLiteral("文件不完整，可能已被截断。"));
         } catch (const DbError &e) {
             s.conn->close();
-            throw DbError(refusal(path, e.text()));
+            QString why = e.text();
+            if (e.code() == SQLITE_NOTADB || e.code() == SQLITE_CORRUPT)
+                why = QStringLiteral("文件已损坏，或者不是本程序的数据文件。\n") + why;
+            else if (why.startsWith(QLatin1String("no such table")))
+                why = QStringLiteral("文件中没有本程序的数据表。\n") + why;
+            throw DbError(refusal(path, why));
         }
     }
 

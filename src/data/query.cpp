@@ -315,6 +315,14 @@ QString Query::value(int row, int column) const
 
 QString Query::value(int row, const QString &field) const { return value(row, fieldIndex(field)); }
 
+bool Query::valueReady(int row, int column) const
+{
+    if (!m_lazy || row < 0 || row >= rowCount() || column == m_keyColumn || overlay(row))
+        return true;
+    const int stored = storedRow(row);
+    return stored >= m_baseRows || m_lazyCache.contains(stored);
+}
+
 QString Query::field(const QString &name) const { return value(m_current, fieldIndex(name)); }
 
 QStringList Query::rowValues(int row) const

@@ -48,6 +48,8 @@ public:
     QString value(int row, int column) const;     // display text; NULL reads as empty
     bool isNull(int row, int column) const;
     QString value(int row, const QString &field) const;
+    // True when value(row, column) needs no statement (the row is in memory).
+    bool valueReady(int row, int column) const;
 
     // --- current row ---
     int currentRow() const { return m_current; }  // -1 when empty

@@ -1,5 +1,34 @@
 #include "data/query_model.h"
 
+#include <QDebug>
+#include <QMetaMethod>
+#include <exception>
+
+namespace {
+QueryModel::Reporter &fallbackReporter()
+{
+    static QueryModel::Reporter r;
+    return r;
+}
+} // namespace
+
+void QueryModel::setFallbackReporter(Reporter reporter) { fallbackReporter() = std::move(reporter); }
+
+void QueryModel::report(const QString &text) const
+{
+    // Never from inside painting or an editor's commit: the box would run its own event
+    // loop there. The next pass of the event loop delivers it.
+    auto *self = const_cast<QueryModel *>(this);
+    QMetaObject::invokeMethod(self, [self, text] {
+        if (self->isSignalConnected(QMetaMethod::fromSignal(&QueryModel::failed)))
+            Q_EMIT self->failed(text);
+        else if (fallbackReporter())
+            fallbackReporter()(text);
+        else
+            qWarning().noquote() << text;
+    }, Qt::QueuedConnection);
+}
+
 QueryModel::QueryModel(Query *query, QList<Column> columns, QObject *parent)
     : QAbstractTableModel(parent), m_query(query), m_columns(std::move(columns))
 {
@@ -7,6 +36,7 @@ QueryModel::QueryModel(Query *query, QList<Column> columns, QObject *parent)
     connect(query, &Query::aboutToReset, this, [this] { beginResetModel(); });
     connect(query, &Query::resetDone, this, [this] {
         mapColumns();
+        m_failing = m_reported = false;
         endResetModel();
     });
     connect(query, &Query::aboutToRemoveRow, this, [this](int r) { beginRemoveRows({}, r, r); });
@@ -51,8 +81,25 @@ QVariant QueryModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || !m_query)
         return {};
-    if (role == Qt::DisplayRole || role == Qt::EditRole)
-        return m_query->value(index.row(), m_queryColumn.value(index.column(), -1));
+    if (role == Qt::DisplayRole || role == Qt::EditRole) {
+        const int row = index.row(), col = m_queryColumn.value(index.column(), -1);
+        const bool ready = m_query->valueReady(row, col);
+        if (!ready && m_failing)
+            return QString();
+        try {
+            const QString text = m_query->value(row, col);
+            if (!ready)
+                m_reported = false;   // the file answers again
+            return text;
+        } catch (const std::exception &e) {
+            m_failing = true;
+            if (!m_reported) {
+                m_reported = true;
+                report(QString::fromUtf8(e.what()));
+            }
+            return QString();
+        }
+    }
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(m_columns[index.column()].align);
     return {};
@@ -65,7 +112,12 @@ bool QueryModel::setData(const QModelIndex &index, const QVariant &value, int ro
     const int col = m_queryColumn.value(index.column(), -1);
     if (col < 0)
         return false;
-    m_query->setValue(index.row(), col, value.toString());
+    try {
+        m_query->setValue(index.row(), col, value.toString());
+    } catch (const std::exception &e) {
+        report(QString::fromUtf8(e.what()));
+        return false;
+    }
     return true;
 }
 

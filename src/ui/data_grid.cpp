@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QScrollBar>
 #include "ui/guard.h"
+#include "ui/message_box.h"
 #include "ui/wheel_rule.h"
 
 DataGrid::DataGrid(const QString &objectName, Mode mode, QWidget *parent)
@@ -22,7 +23,10 @@ DataGrid::DataGrid(const QString &objectName, Mode mode, QWidget *parent)
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
     horizontalHeader()->setSortIndicatorShown(false);
-    connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &DataGrid::titleClicked);
+    // A title click sorts, which may read the file: whatever handles it runs guarded.
+    connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
+        ui::guard(this, [this, column] { Q_EMIT titleClicked(column); });
+    });
     if (mode == Mode::ReadOnly) {
         setEditTriggers(NoEditTriggers);
         verticalHeader()->hide();
@@ -41,6 +45,7 @@ void DataGrid::setQuery(Query *query, const QList<QueryModel::Column> &columns)
     delete old;
     for (int i = 0; i < columns.size(); ++i)
         setColumnWidth(i, columns[i].width);
+    connect(m_model, &QueryModel::failed, this, [this](const QString &text) { msg::error(this, text); });
     connect(query, &Query::currentRowChanged, this, &DataGrid::followQuery);
     // The row marker ("*" while a row is edited) lives in the row header, which a change of
     // the cells alone does not repaint.
@@ -82,8 +87,10 @@ void DataGrid::currentChanged(const QModelIndex &current, const QModelIndex &pre
     if (m_syncing || !m_model || !current.isValid())
         return;
     if (current.row() != previous.row()) {
+        retryReads();
         m_syncing = true;
-        query()->setCurrentRow(current.row());
+        // Whoever follows the current row may read the file.
+        ui::guard(this, [this, &current] { query()->setCurrentRow(current.row()); });
         m_syncing = false;
     }
 }
@@ -129,4 +136,23 @@ QSize DataGrid::minimumSizeHint() const
         height += horizontalScrollBar()->sizeHint().height();
     hint.setHeight(std::max(hint.height(), height));
     return hint;
+}
+void DataGrid::retryReads()
+{
+    if (m_model && m_model->readsFailing()) {
+        m_model->retryReads();
+        viewport()->update();
+    }
+}
+
+void DataGrid::scrollContentsBy(int dx, int dy)
+{
+    retryReads();
+    QTableView::scrollContentsBy(dx, dy);
+}
+
+void DataGrid::mousePressEvent(QMouseEvent *event)
+{
+    retryReads();
+    QTableView::mousePressEvent(event);
 }

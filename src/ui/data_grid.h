@@ -36,9 +36,13 @@ protected:
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     // Writing a cell into the query can reach the database; a failure is shown, not thrown.
     void commitData(QWidget *editor) override;
+    // Moving in the grid reads again the rows a failed read left empty.
+    void scrollContentsBy(int dx, int dy) override;
+    void mousePressEvent(QMouseEvent *event) override;
 
 private:
     void followQuery(int row);
+    void retryReads();
     Mode m_mode;
     QueryModel *m_model = nullptr;
     bool m_syncing = false;

@@ -1,4 +1,5 @@
 #include <QtTest>
+#include <QDir>
 #include <QFile>
 #include <QCryptographicHash>
 #include "test_support.h"
@@ -101,6 +102,8 @@ private Q_SLOTS:
         QTest::newRow("one file missing") << "missing";
         QTest::newRow("not a database") << "garbage";
         QTest::newRow("empty file") << "empty";
+        QTest::newRow("cut inside its last page") << "cut";
+        QTest::newRow("cut in half") << "half";
     }
     void refusesBrokenFileSets()
     {
@@ -110,6 +113,9 @@ private Q_SLOTS:
         const QString victim = folder.file(Schema::phrases().fileName);
         if (damage == "missing") {
             QFile::remove(victim);
+        } else if (damage == "cut" || damage == "half") {
+            QFile f(victim);
+            QVERIFY(f.resize(damage == "cut" ? f.size() - 1 : f.size() / 2));
         } else {
             QFile f(victim);
             QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -129,6 +135,65 @@ private Q_SLOTS:
         for (int i = 0; i < names.size(); ++i)
             QCOMPARE(digest(folder.file(names[i])), before[i]);
         QVERIFY(!QFile::exists(victim + ".new"));
+    }
+
+    // A first start that fails part way names the file that failed and leaves no file of
+    // the set behind, so the next start can try again.
+    void failedFirstStartLeavesNothing_data()
+    {
+        QTest::addColumn<QString>("blocked");
+        QTest::addColumn<bool>("atRename");
+        QTest::newRow("creating the phrase file") << Schema::phrases().fileName << false;
+        QTest::newRow("creating the detail file") << Schema::details().fileName << false;
+        QTest::newRow("naming the phrase file") << Schema::phrases().fileName << true;
+        QTest::newRow("naming the detail file") << Schema::details().fileName << true;
+    }
+    void failedFirstStartLeavesNothing()
+    {
+        QFETCH(QString, blocked);
+        QFETCH(bool, atRename);
+        Folder folder;
+        QDir dir(folder.path());
+        // A folder in place of the temporary file stops its creation; a link to nowhere in
+        // place of the file stops its rename (the name looks free, but is taken).
+        if (atRename)
+            QVERIFY(QFile::link(folder.file("nowhere/x"), folder.file(blocked)));
+        else
+            QVERIFY(dir.mkdir(blocked + ".new"));
+        const QStringList before = dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
+        try {
+            TDataModule2 dm(folder.path());
+            QFAIL("first start went through");
+        } catch (const DbError &e) {
+            QVERIFY2(e.text().contains("/" + blocked), qPrintable(e.text()));
+            for (const QString &other : {Schema::ledger().fileName, Schema::phrases().fileName, Schema::details().fileName})
+                if (other != blocked)
+                    QVERIFY2(!e.text().contains(other), qPrintable(e.text()));
+        }
+        QCOMPARE(dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System), before);
+        // Once the way is clear the next start creates the whole set.
+        QVERIFY(QFile::remove(folder.file(blocked)) || dir.rmdir(blocked + ".new"));
+        TDataModule2 dm(folder.path());
+        QCOMPARE(dm.Query_jz_aa->rowCount(), 1);
+    }
+
+    // A first start killed between the renames left some files under their names and the
+    // rest complete under their temporary names; the next start finishes the job.
+    void interruptedFirstStartIsFinished()
+    {
+        Folder folder;
+        { TDataModule2 dm(folder.path()); }
+        for (const QString &name : {Schema::phrases().fileName, Schema::details().fileName})
+            QVERIFY(QFile::rename(folder.file(name), folder.file(name + ".new")));
+        {
+            TDataModule2 dm(folder.path());
+            QCOMPARE(dm.Query_jz_ub->value(0, "ub3"), QString("8"));
+        }
+        QCOMPARE(QDir(folder.path()).entryList({"*.new"}), QStringList());
+        // Without the temporary file the set stays partial and is refused, unchanged.
+        QVERIFY(QFile::rename(folder.file(Schema::phrases().fileName), folder.file("elsewhere")));
+        QVERIFY_THROWS_EXCEPTION(DbError, TDataModule2(folder.path()));
+        QVERIFY(!QFile::exists(folder.file(Schema::phrases().fileName)));
     }
 
     void totalsStayWithinTheirBook()
@@ -179,6 +244,21 @@ private Q_SLOTS:
         QTest::newRow("more digits than 64 bits hold") << QStringList{"123456789012345678901.25", "0.75"}
                                                        << "123456789012345678902";
         QTest::newRow("not a number counts as the engine reads it") << QStringList{"-", "2.50"} << "2.5";
+        // Texts another tool may have written: each counts as the engine reads it, and the
+        // total keeps the form of every other total.
+        QTest::newRow("exponent") << QStringList{"1e1", "5"} << "15";
+        QTest::newRow("trailing letters") << QStringList{"12abc", "3"} << "15";
+        QTest::newRow("exponent with fraction") << QStringList{"1.5e-1", "0.85"} << "1";
+        QTest::newRow("odd texts among many tenths")
+            << QStringList{"0.1", "0.1", "0.1", "0.1", "0.1", "0.1", "0.1", "0.1", "0.1", "0.1", "abc", "1e0"} << "2";
+        // Wider than the fast sum: no overflow, no float.
+        QTest::newRow("large and fine") << QStringList{"12345678901234567890123.45", "0.000000000000000001"}
+                                        << "12345678901234567890123.450000000000000001";
+        QTest::newRow("beyond 128 bits") << QStringList{"9999999999999999999999999", "9999999999999999999999999",
+                                                        "9999999999999999999999999.999999999999999999"}
+                                         << "29999999999999999999999997.999999999999999999";
+        QTest::newRow("wide and negative") << QStringList{"-1e-20", "0"} << "-0.00000000000000000001";
+        QTest::newRow("wide back to zero") << QStringList{"1e30", "-1e30", "0.10"} << "0.1";
     }
     void sumsAreExactDecimals()
     {
@@ -190,6 +270,51 @@ private Q_SLOTS:
             addEntry(dm, "收入", "1", v, v, v);
         BookRefresh::full(dm);
         QCOMPARE(dm.Query_count_shouru->value(0, 0), sum);
+    }
+
+    // Whatever the text, the sum of one value is the number the engine reads from it.
+    void sumReadsTextAsTheEngineDoes()
+    {
+        Folder folder;
+        TDataModule2 dm(folder.path());
+        const QStringList texts{" 12 ", "\t\n12", "\v7", "\f7", "\r7", "12abc", "abc", "", ".5", "5.", "-.5",
+                                "+5", "- 5", "1e", "1e+", "1e3", "1E-2", "  -3.25e2xyz", "e5", ".e5", "0x10",
+                                "1,5", "１２", "1.2.3", "00012.500", "12 34", "-0", "1e-400"};
+        for (const QString &t : texts) {
+            dm.conn_jz_m.exec("delete from jz_ab");
+            dm.conn_jz_m.exec("insert into jz_ab (b1,b5,b14) values ('收入',:v,'1')", {{":v", t}});
+            Query q(&dm.conn_jz_m, "sum");
+            q.setSql("select sum(b5), cast(b5 as real) from jz_ab");
+            q.open();
+            bool ok = false;
+            QCOMPARE(q.value(0, 0).toDouble(&ok), q.value(0, 1).toDouble());
+            QVERIFY2(ok, qPrintable(t + " -> " + q.value(0, 0)));
+            QVERIFY2(!q.value(0, 0).contains('e') && !q.value(0, 0).endsWith(".0"), qPrintable(q.value(0, 0)));
+        }
+    }
+
+    // Values stored as numbers rather than text count too, floats as their shortest decimal.
+    void sumOfNumbersStoredAsNumbers()
+    {
+        Folder folder;
+        TDataModule2 dm(folder.path());
+        for (const char *v : {"0.1", "0.2", "7", "1e300", "-1e300"})
+            dm.conn_jz_m.exec(QStringLiteral("insert into jz_ab (b1,b5,b14) values ('收入',%1,'1')").arg(v));
+        BookRefresh::full(dm);
+        QCOMPARE(dm.Query_count_shouru->value(0, 0), QString("7.3"));
+    }
+
+    // A value the engine reads as infinite cannot be totalled: say so, do not show a wrong total.
+    void sumBeyondRangeFails()
+    {
+        Folder folder;
+        TDataModule2 dm(folder.path());
+        addEntry(dm, "收入", "1", "1e400", "1", "1");
+        BookRefresh::loadCurrentBook(dm);
+        QVERIFY_THROWS_EXCEPTION(DbError, BookRefresh::loadTotals(dm));
+        dm.conn_jz_m.exec("update jz_ab set b5 = '1e308'");
+        BookRefresh::loadTotals(dm);
+        QCOMPARE(dm.Query_count_shouru->value(0, 0), QString("1" + QString(308, '0')));
     }
 
     void manySmallAmountsDoNotDrift()

@@ -1,0 +1,61 @@
+#include "app/start_up.h"
+
+#include <exception>
+#include "app/program.h"
+#include "app/single_instance.h"
+#include "data/data_folder.h"
+#include "data/db_error.h"
+#include "data/query_model.h"
+#include "ui/message_box.h"
+
+namespace StartUp {
+namespace {
+// Every start that cannot go on ends with one box, and changes nothing on its way out.
+void refuse(const QString &why)
+{
+    msg::error(nullptr, why + QStringLiteral("\n\n程序没有改动任何文件，现在退出。"));
+}
+} // namespace
+
+Session::Session() = default;
+
+Session::~Session()
+{
+    // The windows go before the lock that guards their files.
+    program.reset();
+    instance.reset();
+}
+
+int begin(Session &session)
+{
+    const QString dir = DataFolder::path();
+    const QString problem = DataFolder::prepare(dir);
+    if (!problem.isEmpty()) {
+        refuse(problem);
+        return 1;
+    }
+    session.instance = std::make_unique<SingleInstance>(dir);
+    switch (session.instance->state()) {
+    case SingleInstance::State::Acquired:
+        break;
+    case SingleInstance::State::HeldByOther:
+        return 0;
+    case SingleInstance::State::Failed:
+        refuse(session.instance->error());
+        return 1;
+    }
+    // A grid or list that cannot read its rows shows them empty and says why, once.
+    QueryModel::setFallbackReporter([](const QString &text) { msg::error(nullptr, text); });
+    try {
+        session.program = std::make_unique<Program>(dir);
+    } catch (const DbError &e) {
+        refuse(e.text());
+        return 1;
+    } catch (const std::exception &e) {
+        refuse(QString::fromUtf8(e.what()));
+        return 1;
+    }
+    return -1;
+}
+
+} // namespace StartUp
