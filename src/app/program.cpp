@@ -10,6 +10,13 @@
 #include "help/web_window.h"
 #include "records/entry_dialog.h"
 #include "records/menu_item_manager.h"
+#include "ui/backup_prompt.h"
+
+namespace {
+// The start-of-day backup set begins once the main window stands and the first
+// clicks are served; it then runs in small slices.
+constexpr int kDailyBackupDelayMs = 3000;
+} // namespace
 
 Program::Program(const QString &dataDir)
 {
@@ -68,4 +75,8 @@ void Program::wire()
     m_main->setSponsorWindow(m_sponsor);
 }
 
-void Program::show() { m_main->show(); }
+void Program::show()
+{
+    m_main->show();
+    ui::startDailyBackup(m_main.get(), m_dm.get(), kDailyBackupDelayMs);
+}
