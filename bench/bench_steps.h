@@ -15,4 +15,7 @@ struct Results {
 // Times the window handlers (search, sort, page switch, saving an entry).
 void runWindowSteps(TDataModule2 &dm, Results &r);
 
+// Times the backup sets of the ledger in dir; prints one line.
+int runBackup(const QString &dir);
+
 } // namespace bench

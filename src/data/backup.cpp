@@ -13,6 +13,7 @@
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
+#include <functional>
 #include "data/data_module.h"
 #include "data/schema.h"
 
@@ -274,6 +275,65 @@ RestoreResult restore(const QString &dataDir, const QString &setPath)
 
 } // namespace Backup
 
+namespace {
+
+// The connections of a set as the worker thread opened them: one reading each file, one
+// writing its copy. Reading through connections of its own keeps the pages read out of
+// the program's page cache, which would otherwise grow by the whole file; a change the
+// program makes meanwhile has the engine start that file's copy again.
+struct Prepared {
+    sqlite3 *source[3] = {nullptr, nullptr, nullptr};
+    sqlite3 *dest[3] = {nullptr, nullptr, nullptr};
+    QString error;
+    ~Prepared()
+    {
+        for (sqlite3 **all : {source, dest})
+            for (int i = 0; i < 3; ++i)
+                if (all[i]) {
+                    sqlite3_close(all[i]);
+                    all[i] = nullptr;
+                }
+    }
+};
+
+// The engine derives each key from its password on the first read or write, which takes
+// a good while on purpose: that first access happens here, away from the windows.
+void prepareCopies(const QStringList &sourcePaths, const QString &partialPath, Prepared &out)
+{
+    const QList<Schema::FileSpec> all = specs();
+    for (int i = 0; i < all.size(); ++i) {
+        const QByteArray &key = all[i].password;
+        sqlite3 *&src = out.source[i];
+        int rc = sqlite3_open_v2(QFile::encodeName(sourcePaths.value(i)).constData(), &src, SQLITE_OPEN_READONLY, nullptr);
+        if (rc == SQLITE_OK)
+            rc = sqlite3_key(src, key.constData(), int(key.size()));
+        if (rc == SQLITE_OK)
+            rc = sqlite3_exec(src, "PRAGMA cache_size = 200; SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK) {
+            out.error = QStringLiteral("%1: %2").arg(native(sourcePaths.value(i)), engineText(src, rc));
+            return;
+        }
+
+        const QString path = partialPath + QLatin1Char('/') + all[i].fileName;
+        sqlite3 *&db = out.dest[i];
+        rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        if (rc == SQLITE_OK)
+            rc = sqlite3_key(db, key.constData(), int(key.size()));
+        // A copy being written needs no journal: until it is whole it is not a set at all.
+        // A small cache makes the copy go to the file along the way, not all at the end.
+        if (rc == SQLITE_OK)
+            rc = sqlite3_exec(db, "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; PRAGMA cache_size = 200;"
+                                  "CREATE TABLE backup_probe (x); DROP TABLE backup_probe",
+                              nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK) {
+            out.error = QStringLiteral("%1: %2").arg(native(path), engineText(db, rc));
+            return;
+        }
+    }
+}
+
+} // namespace
+
 struct BackupKeeper::Job {
     QString reason;
     QString dataDir;
@@ -282,7 +342,9 @@ struct BackupKeeper::Job {
     QString partialPath;
     int sliceMs = kBackgroundSliceMs;
     int file = 0;   // index of the file being copied
-    sqlite3 *dest = nullptr;
+    // The three copies, opened and keyed on the worker thread; each is closed once whole.
+    std::shared_ptr<Prepared> prepared;
+    bool copying = false;   // prepared and handed to the slices
     sqlite3_backup *backup = nullptr;
     qint64 totalBytes = 1;
     qint64 doneBytes = 0;   // of the files already copied
@@ -314,8 +376,6 @@ BackupKeeper::BackupKeeper(TDataModule2 *dm)
 
 BackupKeeper::~BackupKeeper()
 {
-    // The data module may already have closed its files: finishing the engine's backup
-    // still releases them.
     drop();
 }
 
@@ -384,18 +444,69 @@ void BackupKeeper::begin(const QString &reason, int sliceMs)
         return;
     }
     qint64 total = 0;
-    for (Connection *c : {&m_dm->conn_jz_m, &m_dm->conn_jz_f, &m_dm->conn_jz_u})
+    QStringList sources;
+    for (Connection *c : {&m_dm->conn_jz_m, &m_dm->conn_jz_f, &m_dm->conn_jz_u}) {
+        if (!c->isOpen()) {
+            fail(QStringLiteral("%1 未打开").arg(native(c->path())));
+            return;
+        }
+        sources << c->path();
         total += QFileInfo(c->path()).size();
+    }
     j.totalBytes = qMax<qint64>(1, total);
-    Q_EMIT progress(0);
+
+    j.prepared = std::make_shared<Prepared>();
+    std::shared_ptr<Prepared> prepared = j.prepared;
+    const QString partial = j.partialPath;
+    runOnWorker([sources, partial, prepared] { prepareCopies(sources, partial, *prepared); },
+                &BackupKeeper::copiesPrepared);
+    Q_EMIT progress(0);   // last: a listener may even drop the set
+}
+
+void BackupKeeper::copiesPrepared()
+{
+    if (!m_job || !m_job->prepared || m_job->copying)
+        return;
+    if (!m_job->prepared->error.isEmpty()) {
+        fail(m_job->prepared->error);
+        return;
+    }
+    m_job->copying = true;
     scheduleSlice(0);
+}
+
+void BackupKeeper::runOnWorker(std::function<void()> work, void (BackupKeeper::*then)())
+{
+    endWorker();
+    const quint64 run = m_workerRun;
+    m_worker = QThread::create(std::move(work));
+    m_worker->setParent(this);
+    // The end of a worker is queued to this thread; a set dropped meanwhile must not
+    // take the end of its worker for the end of the next set's.
+    connect(m_worker, &QThread::finished, this, [this, run, then] {
+        if (run != m_workerRun)
+            return;
+        endWorker();
+        (this->*then)();
+    });
+    m_worker->start();
+}
+
+void BackupKeeper::endWorker()
+{
+    ++m_workerRun;
+    if (!m_worker)
+        return;
+    m_worker->wait();
+    delete m_worker;
+    m_worker = nullptr;
 }
 
 void BackupKeeper::scheduleSlice(int delayMs) { m_sliceTimer->start(delayMs); }
 
 void BackupKeeper::slice()
 {
-    if (!m_job || m_job->flushed)
+    if (!m_job || !m_job->copying || m_job->flushed)
         return;
     if (!m_dm) {
         fail(QStringLiteral("数据文件已关闭"));
@@ -420,7 +531,7 @@ void BackupKeeper::slice()
         } else if (rc == SQLITE_OK) {
             j.waiting.invalidate();
         } else if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
-            // Another process writes the file, or this connection is inside a change.
+            // The program or another process is writing the file just now.
             if (!j.waiting.isValid())
                 j.waiting.start();
             if (j.waiting.elapsed() > kBusyLimitMs) {
@@ -449,47 +560,35 @@ bool BackupKeeper::openFile()
 {
     Job &j = *m_job;
     const Schema::FileSpec spec = specs().value(j.file);
-    Connection *const sources[] = {&m_dm->conn_jz_m, &m_dm->conn_jz_f, &m_dm->conn_jz_u};
-    Connection *source = sources[j.file];
-    if (!source->isOpen()) {
-        fail(QStringLiteral("%1 未打开").arg(spec.fileName));
+    sqlite3 *dest = j.prepared->dest[j.file];
+    sqlite3 *source = j.prepared->source[j.file];
+    j.backup = sqlite3_backup_init(dest, "main", source, "main");
+    if (!j.backup) {
+        fail(QStringLiteral("%1: %2").arg(native(j.partialPath + QLatin1Char('/') + spec.fileName),
+                                          engineText(dest, sqlite3_errcode(dest))));
         return false;
     }
-    const QString path = j.partialPath + QLatin1Char('/') + spec.fileName;
-    int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &j.dest,
-                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    if (rc == SQLITE_OK)
-        rc = sqlite3_key(j.dest, spec.password.constData(), int(spec.password.size()));
-    // A copy being written needs no journal: until it is whole it is not a set at all.
-    if (rc == SQLITE_OK)
-        rc = sqlite3_exec(j.dest, "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF", nullptr, nullptr, nullptr);
-    if (rc == SQLITE_OK) {
-        j.backup = sqlite3_backup_init(j.dest, "main", source->handle(), "main");
-        if (!j.backup)
-            rc = sqlite3_errcode(j.dest);
-    }
-    if (rc != SQLITE_OK || !j.backup) {
-        fail(QStringLiteral("%1: %2").arg(native(path), engineText(j.dest, rc)));
-        return false;
-    }
-    j.fileBytes = QFileInfo(source->path()).size();
+    j.fileBytes = QFileInfo(QString::fromUtf8(sqlite3_db_filename(source, "main"))).size();
     return true;
 }
 
 bool BackupKeeper::closeFile()
 {
     Job &j = *m_job;
+    sqlite3 *&dest = j.prepared->dest[j.file];
     int rc = sqlite3_backup_finish(j.backup);
     j.backup = nullptr;
-    // The copy must open with its password, as a restore will open it.
+    // The copy must read with its password, as a restore will read it.
     if (rc == SQLITE_OK)
-        rc = sqlite3_exec(j.dest, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+        rc = sqlite3_exec(dest, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
-        fail(QStringLiteral("%1: %2").arg(Backup::fileNames().value(j.file), engineText(j.dest, rc)));
+        fail(QStringLiteral("%1: %2").arg(Backup::fileNames().value(j.file), engineText(dest, rc)));
         return false;
     }
-    rc = sqlite3_close(j.dest);
-    j.dest = nullptr;
+    rc = sqlite3_close(dest);
+    dest = nullptr;
+    sqlite3_close(j.prepared->source[j.file]);
+    j.prepared->source[j.file] = nullptr;
     if (rc != SQLITE_OK) {
         fail(QStringLiteral("%1: %2").arg(Backup::fileNames().value(j.file), QString::fromUtf8(sqlite3_errstr(rc))));
         return false;
@@ -510,24 +609,16 @@ void BackupKeeper::flushAndName()
         paths << j.partialPath + QLatin1Char('/') + name;
     paths << j.partialPath;
     std::shared_ptr<bool> flushed = j.flushed;
-    m_flusher = QThread::create([paths, flushed] {
+    runOnWorker([paths, flushed] {
         bool ok = true;
         for (const QString &p : paths)
             ok = syncPath(p) && ok;
         *flushed = ok;
-    });
-    m_flusher->setParent(this);
-    connect(m_flusher, &QThread::finished, this, &BackupKeeper::named);
-    m_flusher->start();
+    }, &BackupKeeper::named);
 }
 
 void BackupKeeper::named()
 {
-    if (m_flusher) {
-        m_flusher->wait();
-        m_flusher->deleteLater();
-        m_flusher = nullptr;
-    }
     if (!m_job || !m_job->flushed)
         return;
     Job &j = *m_job;
@@ -545,7 +636,7 @@ void BackupKeeper::named()
     Q_EMIT finished(result);
 }
 
-void BackupKeeper::fail(const QString &error)
+void BackupKeeper::fail(QString error)
 {
     const QString reason = m_job ? m_job->reason : QString();
     drop();
@@ -555,19 +646,13 @@ void BackupKeeper::fail(const QString &error)
 void BackupKeeper::drop()
 {
     m_sliceTimer->stop();
-    if (m_flusher) {
-        m_flusher->disconnect(this);
-        m_flusher->wait();
-        delete m_flusher;
-        m_flusher = nullptr;
-    }
+    endWorker();
     if (!m_job)
         return;
     Job &j = *m_job;
     if (j.backup)
         sqlite3_backup_finish(j.backup);
-    if (j.dest)
-        sqlite3_close(j.dest);
+    j.prepared.reset();   // closes the copies
     if (!j.partialPath.isEmpty())
         QDir(j.partialPath).removeRecursively();
     m_job.reset();

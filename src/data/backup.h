@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 class TDataModule2;
@@ -60,9 +61,9 @@ RestoreResult restore(const QString &dataDir, const QString &setPath);
 
 } // namespace Backup
 
-// Writes backup sets of the open files of one data module through the engine's backup
-// interface on the program's own connections, a slice at a time from the event loop, so
-// the windows stay responsive and changes made meanwhile are carried into the set.
+// Writes backup sets of the files of one data module through the engine's backup
+// interface, a slice at a time from the event loop, so the windows stay responsive; a
+// change saved meanwhile is carried into the set (the engine copies that file again).
 class BackupKeeper : public QObject
 {
     Q_OBJECT
@@ -103,12 +104,15 @@ private:
     struct Job;
 
     void begin(const QString &reason, int sliceMs);
+    void copiesPrepared();
+    void runOnWorker(std::function<void()> work, void (BackupKeeper::*then)());
+    void endWorker();
     void slice();
     bool openFile();
     bool closeFile();
     void flushAndName();
     void named();
-    void fail(const QString &error);
+    void fail(QString error);   // by value: the text may live in the job it ends
     void drop();
     void scheduleSlice(int delayMs);
 
@@ -116,7 +120,8 @@ private:
     std::unique_ptr<Job> m_job;
     QTimer *m_dailyTimer = nullptr;
     QTimer *m_sliceTimer = nullptr;
-    QThread *m_flusher = nullptr;
+    QThread *m_worker = nullptr;   // opens the copies, then puts them on disk
+    quint64 m_workerRun = 0;       // which worker's end is awaited
 };
 
 Q_DECLARE_METATYPE(BackupKeeper::Result)

@@ -1,5 +1,6 @@
 #include <QtTest>
 #include <QCryptographicHash>
+#include <cstdio>
 #include <memory>
 #include "test_support.h"
 #include "data/backup.h"
@@ -175,7 +176,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("how");
         QTest::newRow("backup folder is a file") << "file";
-        QTest::newRow("file closed halfway through the set") << "closed";
+        QTest::newRow("a file of the program closed") << "closed";
+        QTest::newRow("a file no longer readable") << "garbage";
     }
     void failedSetLeavesNoSet()
     {
@@ -186,8 +188,15 @@ private Q_SLOTS:
         if (how == "file") {
             QFile f(Backup::folder(folder.path()));
             QVERIFY(f.open(QIODevice::WriteOnly));
-        } else {
+        } else if (how == "closed") {
             dm->conn_jz_u.close();
+        } else {
+            // Replaced behind the program's back: its connection keeps the old file.
+            QFile garbage(folder.file("garbage"));
+            QVERIFY(garbage.open(QIODevice::WriteOnly));
+            garbage.write(QByteArray(4096, 'g'));
+            garbage.close();
+            QVERIFY(::rename(qPrintable(folder.file("garbage")), qPrintable(folder.file("qel_jz_u.dll"))) == 0);
         }
         const QByteArray before = digest(folder.path());
 
@@ -201,7 +210,7 @@ private Q_SLOTS:
             QVERIFY2(r.error.contains("qel_jz_u.dll"), qPrintable(r.error));
         QVERIFY(!keeper->busy());
         QVERIFY(Backup::completeSets(folder.path()).isEmpty());
-        if (how == "closed")
+        if (how != "file")
             QCOMPARE(folderNames(folder.path()), QStringList());
         QCOMPARE(digest(folder.path()), before);
 
@@ -217,12 +226,20 @@ private Q_SLOTS:
         addEntries(dm, 20000);
         BackupKeeper *keeper = BackupKeeper::of(&dm);
         QSignalSpy finished(keeper, &BackupKeeper::finished);
-        QSignalSpy progress(keeper, &BackupKeeper::progress);
+        bool asked = false, busyWhenAsked = false;
+        BackupKeeper::Result r;
+        connect(keeper, &BackupKeeper::progress, this, [&](int permille) {
+            if (asked || permille == 0 || permille >= 900)   // while the ledger is being copied
+                return;
+            asked = true;
+            QTimer::singleShot(0, this, [&] {
+                busyWhenAsked = keeper->busy();
+                r = keeper->makeNow(BackupKeeper::deletionReason("3"));
+            });
+        });
         QVERIFY(keeper->startDaily(0));
-        QVERIFY(progress.wait(5000));
-        QTRY_VERIFY(keeper->busy() && progress.count() >= 2);
-
-        const BackupKeeper::Result r = keeper->makeNow(BackupKeeper::deletionReason("3"));
+        QTRY_VERIFY_WITH_TIMEOUT(!r.reason.isEmpty(), 30000);
+        QVERIFY(busyWhenAsked);
         QVERIFY2(r.ok, qPrintable(r.error));
         QCOMPARE(finished.count(), 1);
         QCOMPARE(finished.first().first().value<BackupKeeper::Result>().reason, QString("delete-book-3"));
@@ -230,6 +247,35 @@ private Q_SLOTS:
         QCOMPARE(entries(r.set), 20000);
         // Today has a set now; the start of the day makes no second one.
         QVERIFY(!keeper->startDaily(0));
+    }
+
+    // The background set is dropped late, its copies already on their way to disk.
+    void setMadeNowAtTheEndOfABackgroundSet()
+    {
+        Folder folder;
+        TDataModule2 dm(folder.path());
+        addEntries(dm, 5000);
+        BackupKeeper *keeper = BackupKeeper::of(&dm);
+        bool asked = false;
+        BackupKeeper::Result r;
+        connect(keeper, &BackupKeeper::progress, this, [&](int permille) {
+            if (asked || permille < 900)
+                return;
+            asked = true;
+            // After the next slice, which ends the copies and hands them to the disk.
+            QTimer::singleShot(0, this, [&] {
+                QTimer::singleShot(0, this, [&] {
+                    QThread::msleep(300);
+                    r = keeper->makeNow("now");
+                });
+            });
+        });
+        QVERIFY(keeper->startDaily(0));
+        QTRY_VERIFY_WITH_TIMEOUT(!r.reason.isEmpty(), 30000);
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QTRY_VERIFY(!keeper->busy());
+        QCOMPARE(folderNames(folder.path()).size(), Backup::completeSets(folder.path()).size());
+        QCOMPARE(entries(r.set), 5000);
     }
 
     void halfWrittenSetsAreNeverListed()
