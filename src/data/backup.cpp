@@ -307,8 +307,14 @@ void prepareCopies(const QStringList &sourcePaths, const QString &partialPath, P
         int rc = sqlite3_open_v2(QFile::encodeName(sourcePaths.value(i)).constData(), &src, SQLITE_OPEN_READONLY, nullptr);
         if (rc == SQLITE_OK)
             rc = sqlite3_key(src, key.constData(), int(key.size()));
-        if (rc == SQLITE_OK)
+        // The first read derives the key while it holds a read lock on the file: a save the
+        // program commits meanwhile waits for it (busy timeout), and this read waits for a
+        // save being committed. The slices later retry instead of waiting.
+        if (rc == SQLITE_OK) {
+            sqlite3_busy_timeout(src, 10000);
             rc = sqlite3_exec(src, "PRAGMA cache_size = 200; SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+            sqlite3_busy_timeout(src, 0);
+        }
         if (rc != SQLITE_OK) {
             out.error = QStringLiteral("%1: %2").arg(native(sourcePaths.value(i)), engineText(src, rc));
             return;
