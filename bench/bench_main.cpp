@@ -1,6 +1,7 @@
 // Benchmark: builds ledgers with the program's own code and times what the windows do.
 //   tallyrue_bench                 all sizes, one child process each (for honest peak memory)
 //   tallyrue_bench --size N        one size, one result line
+//   tallyrue_bench --backup N      the backup sets of the ledger of size N
 // Ledgers are kept under /tmp/tallyrue-bench/<N> (or $TALLYRUE_BENCH_DIR/<N>) and reused
 // by later runs. The account-book PDF is written for sizes up to 100 000 (every size with
 // TALLYRUE_BENCH_PDF_ALL set).
@@ -150,8 +151,11 @@ int main(int argc, char **argv)
     const int at = args.indexOf("--size");
     if (at >= 0 && at + 1 < args.size())
         return runOne(args[at + 1].toInt());
+    if (const int b = args.indexOf("--backup"); b >= 0 && b + 1 < args.size())
+        return bench::runBackup(qEnvironmentVariable("TALLYRUE_BENCH_DIR", QStringLiteral("/tmp/tallyrue-bench"))
+                                + "/" + args[b + 1]);
     if (args.contains("--help")) {
-        std::printf("tallyrue_bench [--size N]\n");
+        std::printf("tallyrue_bench [--size N | --backup N]\n");
         return 0;
     }
     QList<int> sizes{10000, 100000, 1000000};

@@ -19,6 +19,13 @@
 #include "security/password_window.h"
 #include "summaries/statistics_window.h"
 #include "summaries/summary_page.h"
+#include "ui/backup_prompt.h"
+
+namespace {
+// The start-of-day backup set begins once the main window stands and the first
+// clicks are served; it then runs in small slices.
+constexpr int kDailyBackupDelayMs = 3000;
+} // namespace
 
 Program::Program(const QString &dataDir)
 {
@@ -110,4 +117,8 @@ void Program::wire()
     m_main->setStatisticsWindow(m_statistics);
 }
 
-void Program::show() { m_main->show(); }
+void Program::show()
+{
+    m_main->show();
+    ui::startDailyBackup(m_main.get(), m_dm.get(), kDailyBackupDelayMs);
+}

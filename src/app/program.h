@@ -36,7 +36,8 @@ public:
     Tmain *mainWindow() const { return m_main.get(); }
     TDataModule2 *data() const { return m_dm.get(); }
 
-    // Shows the main window, which runs its show sequence.
+    // Shows the main window, which runs its show sequence, and schedules the
+    // start-of-day backup set.
     void show();
 
     EntryDialog *newIncome() const { return m_newIncome; }

@@ -44,6 +44,13 @@ QString decodePage(const QNetworkReply *reply, const QByteArray &body)
     return QString::fromUtf8(body);
 }
 
+bool isWebAddress(const QUrl &url)
+{
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && !url.host().isEmpty()
+           && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+}
+
 // An inline page can ask for no scroll bars with <body scroll="no">.
 bool bodyForbidsScrolling(const QString &html)
 {
@@ -230,7 +237,11 @@ void WebView::linkClicked(const QUrl &link)
         return;
     }
     const QUrl absolute = m_base.isValid() ? m_base.resolved(link) : link;
-    Browser::open(window(), absolute.toString());
+    // A fetched page is not ours: its file:, javascript:, mailto: or custom-scheme links
+    // would start local handlers, so only web addresses leave the view.
+    if (!isWebAddress(absolute))
+        return;
+    Browser::open(window(), absolute.toString(QUrl::FullyEncoded));
 }
 
 QVariant WebView::loadResource(int type, const QUrl &name)

@@ -72,6 +72,12 @@ QuickSearch::QuickSearch(QWidget *parent) : QFrame(parent)
     row->addStretch(0);
     row->addWidget(m_close, 0, Qt::AlignRight | Qt::AlignVCenter);
 
+    // Buttons outside a dialog ignore Enter, which would then reach the panel and search:
+    // a focused button takes Enter as a press of itself.
+    for (QAbstractButton *b : {static_cast<QAbstractButton *>(m_search), static_cast<QAbstractButton *>(m_clear),
+                               static_cast<QAbstractButton *>(m_close)})
+        b->installEventFilter(this);
+
     connect(m_search, &QPushButton::clicked, this, &QuickSearch::bsSkinButton1Click);
     connect(m_clear, &QPushButton::clicked, this, &QuickSearch::bsSkinButton2Click);
     connect(m_close, &QToolButton::clicked, this, &QuickSearch::bsSkinSpeedButton10Click);
@@ -192,11 +198,24 @@ void QuickSearch::bsSkinSpeedButton10Click() { hide(); }
 
 void QuickSearch::keyPressEvent(QKeyEvent *event)
 {
-    // The panel's default button: Enter anywhere in the panel runs the search.
+    // The panel's default button: Enter anywhere else in the panel runs the search.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         m_search->click();
         event->accept();
         return;
     }
     QFrame::keyPressEvent(event);
+}
+
+bool QuickSearch::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        auto *button = qobject_cast<QAbstractButton *>(watched);
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && button && button->isEnabled()) {
+            button->click();
+            return true;
+        }
+    }
+    return QFrame::eventFilter(watched, event);
 }

@@ -12,6 +12,7 @@
 #include "data/data_module.h"
 #include "data/db_error.h"
 #include "data/query.h"
+#include "ui/backup_prompt.h"
 #include "ui/centre_on_screen.h"
 #include "ui/data_grid.h"
 #include "ui/guard.h"
@@ -168,6 +169,9 @@ void Tqiehuan::deleteSelected()
         return;
     }
     if (!msg::confirmDelete(this, QStringLiteral("您确定要删除此账本吗?所有相关收支记录也会被清除！！")))
+        return;
+    // A copy of the three files first: a deleted book cannot be brought back otherwise.
+    if (!ui::backupBeforeDeletion(this, m_dm, key))
         return;
     const bool pageShowsIt = BookRefresh::bookKey(*m_dm) == key;
     bool promoted = false;

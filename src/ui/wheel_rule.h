@@ -5,7 +5,8 @@ class QAbstractItemView;
 
 // Over a read-only grid one wheel notch moves the current row by exactly one row:
 // towards the user to the next row, away to the previous one. The grid never scrolls
-// by the wheel, and nothing happens at the ends.
+// by the wheel, and nothing happens at the ends. A touchpad's small steps add up to a
+// notch; its phase events without movement and sideways swipes move nothing.
 class WheelRule : public QObject
 {
     Q_OBJECT
@@ -18,5 +19,8 @@ protected:
 
 private:
     explicit WheelRule(QAbstractItemView *view);
+    void moveBy(int rows);
+
     QAbstractItemView *m_view;
+    int m_partial = 0;   // eighths of a degree towards the next notch, signed
 };

@@ -176,6 +176,8 @@ private Q_SLOTS:
     void fetchedPageShownAsRichText_data();
     void fetchedPageShownAsRichText();
     void linkInFetchedPageGoesToBrowser();
+    void onlyWebLinksLeaveFetchedPage_data();
+    void onlyWebLinksLeaveFetchedPage();
     void laterNavigationDropsPendingFetch();
 
     void onlineOverride();
@@ -333,6 +335,55 @@ void TestWebComponents::linkInFetchedPageGoesToBrowser()
     QCOMPARE(opened, QStringList(2, QStringLiteral("http://news.tallyrue.example/news/1.html")));
     QCOMPARE(view.target(), QStringLiteral("http://news.tallyrue.example/index.html")); // not followed inside
     QVERIFY(view.toPlainText().contains(QStringLiteral("第一条资讯")));
+}
+
+void TestWebComponents::onlyWebLinksLeaveFetchedPage_data()
+{
+    QTest::addColumn<QString>("href");
+    QTest::addColumn<QString>("opened"); // empty: nothing reaches the browser
+
+    QTest::newRow("https") << "https://bbs.tallyrue.example/t/1" << "https://bbs.tallyrue.example/t/1";
+    QTest::newRow("upper-case scheme") << "HTTP://www.tallyrue.example/" << "http://www.tallyrue.example/";
+    QTest::newRow("relative") << "more.html" << "http://news.tallyrue.example/more.html";
+    QTest::newRow("scheme-relative") << "//cdn.tallyrue.example/a" << "http://cdn.tallyrue.example/a";
+    QTest::newRow("local file") << "file:///etc/passwd" << "";
+    QTest::newRow("file scheme without slashes") << "file:run.sh" << "";
+    QTest::newRow("javascript") << "javascript:alert(1)" << "";
+    QTest::newRow("mail") << "mailto:kefu@tallyrue.example" << "";
+    QTest::newRow("data") << "data:text/html,<b>x</b>" << "";
+    QTest::newRow("ftp") << "ftp://ftp.tallyrue.example/x" << "";
+    QTest::newRow("custom handler") << "tallyrue-x://open?cmd=1" << "";
+    QTest::newRow("http without host") << "http:/etc/passwd" << "";
+}
+
+// A fetched page is not ours: only http and https links may start the browser.
+void TestWebComponents::onlyWebLinksLeaveFetchedPage()
+{
+    QFETCH(QString, href);
+    QFETCH(QString, opened);
+    QStringList seen;
+    Browser::setOverride([&](const QString &url) { seen << url; });
+
+    WebView view;
+    CannedNetwork network;
+    network.body = QStringLiteral("<body><p><a href=\"%1\">链接在此</a></p></body>").arg(href.toHtmlEscaped()).toUtf8();
+    view.setNetworkAccessManager(&network);
+    view.resize(300, 200);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QSignalSpy finished(&view, &WebView::fetchFinished);
+    view.navigate(QStringLiteral("http://news.tallyrue.example/index.html"));
+    QVERIFY(finished.wait(5000));
+
+    QTextCursor found = view.document()->find(QStringLiteral("链接在此"));
+    QVERIFY(!found.isNull());
+    QTextCursor inside(view.document());
+    inside.setPosition(found.selectionStart() + 1);
+    QCOMPARE(view.anchorAt(view.cursorRect(inside).center()), href);
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::NoModifier, view.cursorRect(inside).center());
+
+    QCOMPARE(seen, opened.isEmpty() ? QStringList() : QStringList{opened});
+    QCOMPARE(view.target(), QStringLiteral("http://news.tallyrue.example/index.html"));
 }
 
 void TestWebComponents::laterNavigationDropsPendingFetch()

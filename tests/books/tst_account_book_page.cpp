@@ -280,7 +280,7 @@ private Q_SLOTS:
         QTest::newRow("away, middle") << 10 << 120 << 9;
         QTest::newRow("large turn towards user") << 10 << -1200 << 11;
         QTest::newRow("large turn away") << 10 << 960 << 9;
-        QTest::newRow("zero counts as away") << 10 << 0 << 9;
+        QTest::newRow("no movement moves nothing") << 10 << 0 << 10;
         QTest::newRow("first row, away") << 0 << 120 << 0;
         QTest::newRow("last row, towards user") << 39 << -120 << 39;
         QTest::newRow("first row, towards user") << 0 << -120 << 1;

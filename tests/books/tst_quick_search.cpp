@@ -155,6 +155,51 @@ private Q_SLOTS:
         QCOMPARE(listedBids(p.page.grid()), p.bids({"房租", "500 off", "axb", "Joe's"}));
     }
 
+    // Enter presses the focused button; elsewhere in the panel it searches.
+    void enterGoesToTheFocusedButton_data()
+    {
+        QTest::addColumn<QString>("focused");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("cleared");
+        QTest::addColumn<bool>("panelShown");
+        for (const int key : {int(Qt::Key_Return), int(Qt::Key_Enter)}) {
+            const char *k = key == Qt::Key_Return ? "return" : "enter";
+            QTest::addRow("清 空, %s", k) << "bsSkinButton2" << key << true << true;
+            QTest::addRow("速 查, %s", k) << "bsSkinButton1" << key << false << true;
+            QTest::addRow("summary box, %s", k) << "bsSkinDBLookupComboBox1" << key << false << true;
+            QTest::addRow("close button, %s", k) << "bsSkinSpeedButton10" << key << false << false;
+        }
+    }
+    void enterGoesToTheFocusedButton()
+    {
+        QFETCH(QString, focused);
+        QFETCH(int, key);
+        QFETCH(bool, cleared);
+        QFETCH(bool, panelShown);
+        SearchPage p;
+        p.choose(p.panel()->kindBox(), "支出");
+        p.choose(p.panel()->summaryBox(), "房租");
+        p.search();
+        QCOMPARE(listedBids(p.page.grid()), p.bids({"房租"}));
+        p.choose(p.panel()->summaryBox(), "");   // a new search would list every expense
+
+        auto *target = p.panel()->findChild<QWidget *>(focused);
+        QVERIFY(target);
+        target->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(target, Qt::Key(key));
+
+        if (cleared) {
+            QCOMPARE(p.panel()->kindBox()->currentIndex(), -1);
+            QCOMPARE(p.page.grid()->model()->rowCount(), 8);
+        } else if (focused == QLatin1String("bsSkinSpeedButton10")) {
+            QCOMPARE(listedBids(p.page.grid()), p.bids({"房租"}));   // hidden, result kept
+            QCOMPARE(p.panel()->kindBox()->currentText(), QString("支出"));
+        } else {
+            QCOMPARE(listedBids(p.page.grid()), p.bids({"房租", "500 off", "axb", "Joe's"}));
+        }
+        QCOMPARE(p.panel()->isVisible(), panelShown);
+    }
+
     void clearEmptiesBoxesAndReloads()
     {
         SearchPage p;

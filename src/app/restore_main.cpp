@@ -1,0 +1,103 @@
+// tallyrue-restore: lists the backup sets of the data folder and puts one of them back.
+// It refuses while Tallyrue runs (the single-instance lock is held) and holds that lock
+// itself while it restores, so the program cannot start meanwhile.
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+#include <cstdio>
+#include <exception>
+#include "app/single_instance.h"
+#include "data/backup.h"
+#include "data/data_folder.h"
+
+namespace {
+
+enum Exit { Done = 0, Failed = 1, Running = 2 };
+
+void out(const QString &text) { std::fputs((text + QLatin1Char('\n')).toUtf8().constData(), stdout); }
+void err(const QString &text) { std::fputs((text + QLatin1Char('\n')).toUtf8().constData(), stderr); }
+
+QString sizeText(const QString &setPath)
+{
+    qint64 bytes = 0;
+    for (const QString &name : Backup::fileNames())
+        bytes += QFileInfo(setPath + QLatin1Char('/') + name).size();
+    return QLocale::c().formattedDataSize(bytes, 1);
+}
+
+void usage()
+{
+    out(QStringLiteral("用法：\n"
+                       "  tallyrue-restore            列出数据文件夹中的备份（最新的在前）\n"
+                       "  tallyrue-restore <备份>     用这份备份替换当前的三个数据文件\n"
+                       "<备份> 是列表中的名称，或一份备份的文件夹路径。恢复前请先退出 Tallyrue；\n"
+                       "恢复前的数据文件会另存为一份备份（名称以 before-restore 结尾）。"));
+}
+
+int list(const QString &dataDir)
+{
+    const QList<Backup::SetInfo> sets = Backup::completeSets(dataDir);
+    if (sets.isEmpty()) {
+        out(QStringLiteral("%1 中还没有备份。").arg(QDir::toNativeSeparators(Backup::folder(dataDir))));
+        return Done;
+    }
+    out(QStringLiteral("%1 中的备份：").arg(QDir::toNativeSeparators(Backup::folder(dataDir))));
+    for (const Backup::SetInfo &s : sets)
+        out(QStringLiteral("  %1   %2   %3")
+                .arg(s.name, s.made.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), sizeText(s.path)));
+    out(QStringLiteral("恢复其中一份：tallyrue-restore <名称>"));
+    return Done;
+}
+
+int restore(const QString &dataDir, const QString &which)
+{
+    // A name from the list, or the path of a set's folder.
+    QString setPath = Backup::folder(dataDir) + QLatin1Char('/') + which;
+    if (!Backup::isSetName(which) || !QFileInfo(setPath).isDir())
+        setPath = QFileInfo(which).absoluteFilePath();
+    if (!QFileInfo(setPath).isDir()) {
+        err(QStringLiteral("找不到备份 %1。不带参数运行 tallyrue-restore 可列出所有备份。").arg(which));
+        return Failed;
+    }
+    if (QFileInfo(setPath).fileName().startsWith(QLatin1Char('.'))) {
+        err(QStringLiteral("%1 是一份没有写完的备份，不能用来恢复。").arg(QDir::toNativeSeparators(setPath)));
+        return Failed;
+    }
+
+    SingleInstance lock(dataDir);
+    if (!lock.acquired()) {
+        err(QStringLiteral("Tallyrue 正在运行，不能恢复备份。请先退出 Tallyrue，再运行此命令。"));
+        return Running;
+    }
+    out(QStringLiteral("正在检查并恢复备份 %1 …").arg(QDir::toNativeSeparators(setPath)));
+    const Backup::RestoreResult r = Backup::restore(dataDir, setPath);
+    if (!r.ok) {
+        err(QStringLiteral("恢复未完成：%1").arg(r.error));
+        return Failed;
+    }
+    out(QStringLiteral("已恢复备份 %1。").arg(QFileInfo(setPath).fileName()));
+    if (!r.keptSet.isEmpty())
+        out(QStringLiteral("恢复前的数据文件已另存为备份 %1。").arg(QFileInfo(r.keptSet).fileName()));
+    return Done;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Tallyrue"));
+    const QStringList args = QCoreApplication::arguments().mid(1);
+    if (args.size() > 1 || (!args.isEmpty() && (args[0] == QLatin1String("-h") || args[0] == QLatin1String("--help")))) {
+        usage();
+        return args.size() > 1 ? Failed : Done;
+    }
+    try {
+        const QString dataDir = DataFolder::path();
+        return args.isEmpty() ? list(dataDir) : restore(dataDir, args[0]);
+    } catch (const std::exception &e) {
+        err(QString::fromUtf8(e.what()));
+        return Failed;
+    }
+}
