@@ -72,10 +72,22 @@ const QRegularExpression &setNameRx()
     return rx;
 }
 
-// A folder name for a new set, unused so far.
+// A folder name for a new set, unused so far. Its time is later than every set's already
+// there, so that "newest" is always the set made last, even within one second.
 QString newSetName(const QString &backupDir, const QString &reason)
 {
-    const QString base = QDateTime::currentDateTime().toString(kStampFormat) + QLatin1Char('-') + sanitizedReason(reason);
+    QDateTime stamp = QDateTime::currentDateTime();
+    stamp.setTime(QTime(stamp.time().hour(), stamp.time().minute(), stamp.time().second()));
+    const QDir dir(backupDir);
+    for (QString name : dir.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        if (name.startsWith(kPartialPrefix))
+            name = name.mid(kPartialPrefix.size());
+        const QRegularExpressionMatch m = setNameRx().match(name);
+        const QDateTime made = m.hasMatch() ? QDateTime::fromString(m.captured(1), kStampFormat) : QDateTime();
+        if (made.isValid() && made >= stamp)
+            stamp = made.addSecs(1);
+    }
+    const QString base = stamp.toString(kStampFormat) + QLatin1Char('-') + sanitizedReason(reason);
     QString name = base;
     for (int n = 2; QFileInfo::exists(backupDir + QLatin1Char('/') + name)
                     || QFileInfo::exists(backupDir + QLatin1Char('/') + kPartialPrefix + name);
