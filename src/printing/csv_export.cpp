@@ -2,6 +2,10 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+#include "printing/output_file.h"
 
 namespace report {
 namespace {
@@ -35,11 +39,20 @@ QString csvField(const QString &text)
 ExportResult writeCsvTo(const QString &path, const ExportTable &table, const std::function<bool(int)> &progress,
                         QString *why)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-        *why = file.errorString();
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        *why = OutputFile::reason(errno);
         return ExportResult::Failed;
     }
+    struct Closer {
+        int fd;
+        ~Closer()
+        {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    } closer{fd};
+
     QByteArray chunk("\xEF\xBB\xBF");
     auto line = [&chunk](const QStringList &fields) {
         QString text;
@@ -52,9 +65,18 @@ ExportResult writeCsvTo(const QString &path, const ExportTable &table, const std
         chunk += "\r\n";
     };
     auto flush = [&]() {
-        if (file.write(chunk) != chunk.size()) {
-            *why = file.errorString();
-            return false;
+        const char *at = chunk.constData();
+        qsizetype left = chunk.size();
+        while (left > 0) {
+            const ssize_t n = ::write(fd, at, size_t(left));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                *why = OutputFile::reason(n < 0 ? errno : ENOSPC);
+                return false;
+            }
+            at += n;
+            left -= n;
         }
         chunk.clear();
         return true;
@@ -85,13 +107,9 @@ ExportResult writeCsvTo(const QString &path, const ExportTable &table, const std
         return ExportResult::Failed;
     if (progress && !progress(table.rowCount()))
         return ExportResult::Cancelled;
-    if (!file.flush()) {
-        *why = file.errorString();
-        return ExportResult::Failed;
-    }
-    file.close();
-    if (file.error() != QFileDevice::NoError) {
-        *why = file.errorString();
+    closer.fd = -1;
+    if (::close(fd) != 0) {
+        *why = OutputFile::reason(errno);
         return ExportResult::Failed;
     }
     return ExportResult::Done;

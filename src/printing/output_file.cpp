@@ -1,10 +1,11 @@
 #include "printing/output_file.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -13,7 +14,11 @@ namespace report {
 
 OutputFile::OutputFile(const QString &target) : m_target(target) {}
 
-OutputFile::~OutputFile() = default;
+OutputFile::~OutputFile()
+{
+    if (!m_part.isEmpty() && !m_committed)
+        ::unlink(QFile::encodeName(m_part).constData());
+}
 
 QString OutputFile::failure(const QString &file, const QString &reason)
 {
@@ -21,29 +26,47 @@ QString OutputFile::failure(const QString &file, const QString &reason)
                             : QStringLiteral("无法写入文件 \"%1\": %2").arg(QDir::toNativeSeparators(file), reason);
 }
 
+QString OutputFile::reason(int error)
+{
+    switch (error) {
+    case ENOENT: return QStringLiteral("文件夹不存在");
+    case ENOTDIR: return QStringLiteral("路径中有一项不是文件夹");
+    case EISDIR: return QStringLiteral("已有同名的文件夹");
+    case EACCES:
+    case EPERM: return QStringLiteral("没有写入权限");
+    case EROFS: return QStringLiteral("磁盘是只读的");
+    case ENOSPC: return QStringLiteral("磁盘空间不足");
+    case EDQUOT: return QStringLiteral("超出磁盘配额");
+    case EFBIG: return QStringLiteral("文件超出允许的大小");
+    case ENAMETOOLONG: return QStringLiteral("文件名太长");
+    case EIO: return QStringLiteral("读写磁盘出错");
+    default: break;
+    }
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
 bool OutputFile::create(QString *message)
 {
     const QFileInfo target(m_target);
-    m_part = std::make_unique<QTemporaryFile>(target.absolutePath() + QStringLiteral("/.") + target.fileName()
-                                              + QStringLiteral(".XXXXXX"));
-    if (!m_part->open()) {
-        *message = failure(m_target, m_part->errorString());
-        m_part.reset();
+    QByteArray name = QFile::encodeName(target.absolutePath() + QStringLiteral("/.") + target.fileName()
+                                        + QStringLiteral(".XXXXXX"));
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0) {
+        *message = failure(m_target, reason(errno));
         return false;
     }
-    m_part->close();
+    ::close(fd);
+    m_part = QFile::decodeName(name);
     return true;
 }
 
-QString OutputFile::partPath() const { return m_part ? m_part->fileName() : QString(); }
-
 bool OutputFile::commit(QString *message)
 {
-    if (!m_part) {
+    if (m_part.isEmpty()) {
         *message = failure(m_target, QString());
         return false;
     }
-    const QByteArray part = QFile::encodeName(m_part->fileName());
+    const QByteArray part = QFile::encodeName(m_part);
     // On the disk before it takes the target's place: a crash right after the move must
     // not leave an empty file under the user's name.
     const int fd = ::open(part.constData(), O_RDONLY | O_CLOEXEC);
@@ -51,7 +74,7 @@ bool OutputFile::commit(QString *message)
         const int err = errno;
         if (fd >= 0)
             ::close(fd);
-        *message = failure(m_target, QString::fromLocal8Bit(std::strerror(err)));
+        *message = failure(m_target, reason(err));
         return false;
     }
     ::close(fd);
@@ -60,10 +83,10 @@ bool OutputFile::commit(QString *message)
         ? target.permissions()
         : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
     if (std::rename(part.constData(), QFile::encodeName(m_target).constData()) != 0) {
-        *message = failure(m_target, QString::fromLocal8Bit(std::strerror(errno)));
+        *message = failure(m_target, reason(errno));
         return false;
     }
-    m_part->setAutoRemove(false);
+    m_committed = true;
     QFile::setPermissions(m_target, keep);
     return true;
 }

@@ -3,9 +3,6 @@
 // under a hidden temporary name and moved over the target only once it is complete, so a
 // cancelled or failed run leaves no partial file and an existing file as it was.
 #include <QString>
-#include <memory>
-
-class QTemporaryFile;
 
 namespace report {
 
@@ -20,7 +17,7 @@ public:
     // Reserves the temporary file; false with the message when the folder takes no file.
     bool create(QString *message);
     // Where the content goes until it is committed.
-    QString partPath() const;
+    QString partPath() const { return m_part; }
     // Flushes the temporary file to the disk and moves it over the target, which keeps
     // its permissions (a new one gets the usual rw-r--r--); false with the message.
     bool commit(QString *message);
@@ -28,10 +25,13 @@ public:
     QString target() const { return m_target; }
     // "无法写入文件 "<file>": <reason>", the message of every failed write.
     static QString failure(const QString &file, const QString &reason);
+    // Why a write failed, for the user: the system's error number in words.
+    static QString reason(int error);
 
 private:
     QString m_target;
-    std::unique_ptr<QTemporaryFile> m_part;
+    QString m_part;
+    bool m_committed = false;
 };
 
 } // namespace report

@@ -2,10 +2,12 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QRegularExpression>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <xlsxwriter.h>
+#include "printing/output_file.h"
 #include "printing/report_project.h"
 
 namespace report {
@@ -34,6 +36,18 @@ int textWidth(const QString &text)
         }
     }
     return std::max(widest, line);
+}
+
+// A workbook's texts read "_xHHHH_" as the character HHHH (the library writes control
+// characters so); a text that holds such a sequence itself keeps it by escaping its "_".
+QString keepEscapes(const QString &text)
+{
+    if (!text.contains(QLatin1String("_x"), Qt::CaseInsensitive))
+        return text;
+    static const QRegularExpression escape(QStringLiteral("_(?=[xX][0-9A-Fa-f]{4}_)"));
+    QString out = text;
+    out.replace(escape, QStringLiteral("_x005F_"));
+    return out;
 }
 
 // Width of a number as the cell shows it.
@@ -119,7 +133,7 @@ ExportResult writeXlsxTo(const QString &path, const ExportTable &table, const QS
     const QByteArray file = QFile::encodeName(path);
     w.book = workbook_new_opt(file.constData(), &options);
     if (!w.book) {
-        *why = QString::fromLocal8Bit(std::strerror(errno));
+        *why = OutputFile::reason(errno);
         return ExportResult::Failed;
     }
     const QByteArray sheetUtf8 = sheetName(sheet).toUtf8();
@@ -128,9 +142,10 @@ ExportResult writeXlsxTo(const QString &path, const ExportTable &table, const QS
         *why = QStringLiteral("无法建立工作表 \"%1\"").arg(QString::fromUtf8(sheetUtf8));
         return ExportResult::Failed;
     }
-    const QByteArray titleUtf8 = table.title().toUtf8();
+    const QByteArray titleUtf8 = keepEscapes(table.title()).toUtf8();
+    const QByteArray docTitle = table.title().toUtf8();
     lxw_doc_properties properties{};
-    properties.title = const_cast<char *>(titleUtf8.constData());
+    properties.title = const_cast<char *>(docTitle.constData());
     properties.comments = const_cast<char *>("Tallyrue");
     workbook_set_properties(w.book, &properties);
 
@@ -186,10 +201,22 @@ ExportResult writeXlsxTo(const QString &path, const ExportTable &table, const QS
             }
         }
         widths[c] = std::max(widths[c], textWidth(text));
-        const QByteArray utf8 = text.toUtf8();
+        const QByteArray utf8 = keepEscapes(text).toUtf8();
         return w.check(worksheet_write_string(w.sheet, r, lxw_col_t(c), utf8.constData(), plain),
                        QStringLiteral("第 %1 行 \"%2\"").arg(r + 1).arg(table.column(c).title));
     };
+
+    // What covers rows is set before the rows are written: the constant-memory mode
+    // refuses ranges that reach back above the row it is at.
+    worksheet_freeze_panes(w.sheet, 2, 0);
+    if (table.rowCount() > 0 && columns > 0)
+        w.check(worksheet_autofilter(w.sheet, 1, 0, lxw_row_t(table.rowCount() + 1), lxw_col_t(columns - 1)));
+    // Printed from the spreadsheet: A4 across the page's width, titles on every page.
+    worksheet_set_paper(w.sheet, 9);
+    if (table.landscape())
+        worksheet_set_landscape(w.sheet);
+    worksheet_fit_to_pages(w.sheet, 1, 0);
+    w.check(worksheet_repeat_rows(w.sheet, 0, 1));
 
     // Rows are written in order; a row's height is set before its cells.
     w.check(worksheet_set_row(w.sheet, 0, 22, nullptr));
@@ -199,7 +226,7 @@ ExportResult writeXlsxTo(const QString &path, const ExportTable &table, const QS
     }
     w.check(worksheet_set_row(w.sheet, 1, 18, nullptr));
     for (int c = 0; c < columns; ++c) {
-        const QByteArray t = table.column(c).title.toUtf8();
+        const QByteArray t = keepEscapes(table.column(c).title).toUtf8();
         w.check(worksheet_write_string(w.sheet, 1, lxw_col_t(c), t.constData(), headFormat));
     }
     for (int row = 0; row < table.rowCount() && w.error == LXW_NO_ERROR; ++row) {
@@ -237,24 +264,14 @@ ExportResult writeXlsxTo(const QString &path, const ExportTable &table, const QS
 
     for (int c = 0; c < columns; ++c)
         w.check(worksheet_set_column(w.sheet, lxw_col_t(c), lxw_col_t(c), std::clamp(widths[c] + 2, 6, 60), nullptr));
-    worksheet_freeze_panes(w.sheet, 2, 0);
-    if (table.rowCount() > 0 && columns > 0)
-        w.check(worksheet_autofilter(w.sheet, 1, 0, lxw_row_t(table.rowCount() + 1), lxw_col_t(columns - 1)));
-    // Printed from the spreadsheet: A4 across the page's width, titles on every page.
-    worksheet_set_paper(w.sheet, 9);
-    if (table.landscape())
-        worksheet_set_landscape(w.sheet);
-    worksheet_fit_to_pages(w.sheet, 1, 0);
-    w.check(worksheet_repeat_rows(w.sheet, 0, 1));
 
     errno = 0;
     lxw_workbook *book = w.book;
     w.book = nullptr;
     const lxw_error closed = workbook_close(book);
     if (!w.check(closed)) {
-        *why = w.why;
-        if (errno != 0)
-            *why += QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)));
+        // The system's reason when a write failed (disk full), else the library's.
+        *why = errno != 0 ? OutputFile::reason(errno) : w.why;
         return ExportResult::Failed;
     }
     if (w.error != LXW_NO_ERROR) {
