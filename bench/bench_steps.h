@@ -19,4 +19,8 @@ void runWindowSteps(TDataModule2 &dm, Results &r);
 // PDF; time, memory above what the program held before, pages and file size.
 void runPdfStep(const QString &dir, Results &r);
 
+// The same print button answered with 导出Excel and then with 导出CSV: time, CPU time,
+// memory above what the program held before, file size.
+void runExportSteps(const QString &dir, Results &r);
+
 } // namespace bench

@@ -50,10 +50,13 @@ QString keepEscapes(const QString &text)
     return out;
 }
 
-// Width of a number as the cell shows it.
-int numberWidth(double v, bool amount)
+// Width of a plain decimal text as its cell shows it: an amount with two decimals.
+int numberWidth(const QString &text, bool amount)
 {
-    return int(QByteArray::number(v, amount ? 'f' : 'g', amount ? 2 : 15).size());
+    if (!amount)
+        return int(text.size());
+    const qsizetype point = text.indexOf(QLatin1Char('.'));
+    return int(point < 0 ? text.size() : point) + 3;
 }
 
 struct Writer {
@@ -190,20 +193,20 @@ ExportResult writeXlsxTo(const QString &path, const ExportTable &table, const QS
         widths << textWidth(table.column(c).title) + 2;   // bold titles run wider
 
     auto put = [&](lxw_row_t r, int c, const QString &text, ReportColumn::Kind kind, lxw_format *number,
-                   lxw_format *plain) {
-        if (text.isEmpty())
-            return plain ? w.check(worksheet_write_blank(w.sheet, r, lxw_col_t(c), plain)) : true;
+                   lxw_format *plain, lxw_format *blank = nullptr) {
+        if (text.isEmpty())   // blank; in the totals row it still carries the row's border
+            return blank ? w.check(worksheet_write_blank(w.sheet, r, lxw_col_t(c), blank)) : true;
         if (kind != ReportColumn::Kind::Text) {
             if (const auto v = exactNumber(text)) {
-                widths[c] = std::max(widths[c], numberWidth(*v, kind == ReportColumn::Kind::Amount));
+                widths[c] = std::max(widths[c], numberWidth(text, kind == ReportColumn::Kind::Amount));
                 return w.check(worksheet_write_number(w.sheet, r, lxw_col_t(c), *v,
                                                       kind == ReportColumn::Kind::Amount ? number : nullptr));
             }
         }
         widths[c] = std::max(widths[c], textWidth(text));
         const QByteArray utf8 = keepEscapes(text).toUtf8();
-        return w.check(worksheet_write_string(w.sheet, r, lxw_col_t(c), utf8.constData(), plain),
-                       QStringLiteral("第 %1 行 \"%2\"").arg(r + 1).arg(table.column(c).title));
+        const lxw_error e = worksheet_write_string(w.sheet, r, lxw_col_t(c), utf8.constData(), plain);
+        return e == LXW_NO_ERROR || w.check(e, QStringLiteral("第 %1 行 \"%2\"").arg(r + 1).arg(table.column(c).title));
     };
 
     // What covers rows is set before the rows are written: the constant-memory mode
@@ -243,7 +246,7 @@ ExportResult writeXlsxTo(const QString &path, const ExportTable &table, const QS
         for (int c = 0; c < columns; ++c) {
             const bool label = c == table.totalsLabelColumn();
             put(next, c, cells[c], label ? ReportColumn::Kind::Text : table.column(c).kind, totalAmount,
-                label ? totalLabel : totalText);
+                label ? totalLabel : totalText, totalText);
         }
         ++next;
     }
