@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -140,6 +141,26 @@ bool renderGuarded(QPrinter *printer, const ReportProject &project, const QList<
     return painter.end();
 }
 
+// The PDF writer does not report a failed write (a full disk): the file is whole when its
+// trailer ends it and points at its cross-reference table.
+bool pdfComplete(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly) || f.size() < 64)
+        return false;
+    const qint64 size = f.size();
+    f.seek(std::max<qint64>(0, size - 256));
+    const QByteArray tail = f.readAll();
+    static const QRegularExpression trailer(QStringLiteral("startxref\\s+(\\d+)\\s+%%EOF\\s*$"));
+    const auto m = trailer.match(QString::fromLatin1(tail));
+    if (!m.hasMatch())
+        return false;
+    const qint64 xref = m.captured(1).toLongLong();
+    if (xref <= 0 || xref >= size || !f.seek(xref))
+        return false;
+    return f.read(4) == "xref";
+}
+
 } // namespace
 
 bool render(QPrinter *printer, const ReportProject &project, const QList<QPair<QString, QString>> &params,
@@ -171,6 +192,10 @@ bool writePdf(const QString &file, const ReportProject &project, const QList<QPa
     setUp(printer, project, titleOf(project, params));
     if (!render(&printer, project, params, rows, parent, pages))
         return false;
+    if (!pdfComplete(out.partPath())) {
+        msg::error(parent, OutputFile::failure(file, QStringLiteral("文件没有完整写入, 磁盘可能已满")));
+        return false;
+    }
     if (!out.commit(&message)) {
         msg::error(parent, message);
         return false;

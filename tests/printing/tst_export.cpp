@@ -444,8 +444,8 @@ private Q_SLOTS:
         QCOMPARE(report::csvField(text), field);
     }
 
-    // A file that cannot be written: one message naming it, no file under its name, no
-    // temporary file left, an existing file as it was.
+    // A file that cannot be written, whichever output: one message naming it, no file under
+    // its name, no temporary file left, an existing file as it was.
     void unwritableTarget_data()
     {
         QTest::addColumn<int>("output");
@@ -453,7 +453,8 @@ private Q_SLOTS:
         QStringList places{"missing folder", "parent is a file", "target is a folder", "disk full"};
         if (::geteuid() != 0)   // root writes into read-only folders
             places << "read-only folder";
-        for (const auto &[kind, output] : {std::pair{"xlsx", report::Output::Excel}, std::pair{"csv", report::Output::Csv}})
+        for (const auto &[kind, output] : {std::pair{"xlsx", report::Output::Excel}, std::pair{"csv", report::Output::Csv},
+                                           std::pair{"pdf", report::Output::Pdf}})
             for (const QString &place : places)
                 QTest::addRow("%s %s", kind, qPrintable(place)) << int(output) << place;
     }
@@ -464,7 +465,8 @@ private Q_SLOTS:
         Prog p;
         p.fill();
         p.show();
-        const QString name = output == int(report::Output::Excel) ? "book.xlsx" : "book.csv";
+        const QString name = output == int(report::Output::Excel) ? "book.xlsx"
+                             : output == int(report::Output::Csv) ? "book.csv" : "book.pdf";
         const QString out = p.out.path();
         QString file = out + "/" + name;
         if (where == "missing folder") {
