@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <xlsxwriter.h>
 #include "printing/output_file.h"
@@ -67,8 +68,15 @@ struct Writer {
 
     ~Writer()
     {
-        if (book)
-            lxw_workbook_free(book);   // cancelled or failed: nothing more is written
+        if (!book)
+            return;
+        // Cancelled or failed: nothing more is written. Freeing leaves the sheet's
+        // temporary file open, so it is closed here.
+        if (sheet && sheet->optimize_tmpfile) {
+            std::fclose(sheet->optimize_tmpfile);
+            sheet->optimize_tmpfile = nullptr;
+        }
+        lxw_workbook_free(book);
     }
     bool check(lxw_error e, const QString &where = QString())
     {

@@ -565,6 +565,14 @@ private Q_SLOTS:
                          : report::writeCsv(file, zc, params, &rows, nullptr);
         };
         QVERIFY(!exportIt());
+        // The library's temporary files (deleted while open) are closed with the run.
+        QStringList deletedButOpen;
+        for (const QString &fd : QDir("/proc/self/fd").entryList(QDir::Files | QDir::System)) {
+            const QString target = QFile::symLinkTarget("/proc/self/fd/" + fd);
+            if (target.endsWith(" (deleted)"))
+                deletedButOpen << target;
+        }
+        QCOMPARE(deletedButOpen, QStringList());
         QCOMPARE(caption, QString(excel ? "导出Excel" : "导出CSV"));
         QCOMPARE(msg::shown().size(), 0);
         QCOMPARE(contents(file), QByteArray("old content"));
