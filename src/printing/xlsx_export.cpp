@@ -1,12 +1,15 @@
 #include "printing/xlsx_export.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 #include <xlsxwriter.h>
 #include "printing/output_file.h"
 #include "printing/report_project.h"
@@ -60,23 +63,43 @@ int numberWidth(const QString &text, bool amount)
     return int(point < 0 ? text.size() : point) + 3;
 }
 
+// The library keeps its temporary files (deleted while open) in a folder of the export's
+// own. After a close that failed part-way (a full disk) it leaves some of them open, and
+// their space stays taken until the program ends; the descriptors that still point into
+// the folder are closed then. The library never touches those files again.
+void closeLeftovers(const QString &folder)
+{
+    if (folder.isEmpty())
+        return;
+    const QString prefix = folder + QLatin1Char('/');
+    const QStringList fds = QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System);
+    for (const QString &fd : fds) {
+        const QString target = QFile::symLinkTarget(QStringLiteral("/proc/self/fd/") + fd);
+        if (target.startsWith(prefix))
+            ::close(fd.toInt());
+    }
+}
+
 struct Writer {
+    QTemporaryDir scratch{QDir::tempPath() + QStringLiteral("/tallyrue-xlsx-XXXXXX")};
     lxw_workbook *book = nullptr;
     lxw_worksheet *sheet = nullptr;
     lxw_error error = LXW_NO_ERROR;
     QString why;
 
+    QString scratchPath() const { return scratch.isValid() ? scratch.path() : QString(); }
     ~Writer()
     {
-        if (!book)
-            return;
-        // Cancelled or failed: nothing more is written. Freeing leaves the sheet's
-        // temporary file open, so it is closed here.
-        if (sheet && sheet->optimize_tmpfile) {
-            std::fclose(sheet->optimize_tmpfile);
-            sheet->optimize_tmpfile = nullptr;
+        if (book) {
+            // Cancelled or failed: nothing more is written. Freeing leaves the sheet's
+            // temporary file open, so it is closed here.
+            if (sheet && sheet->optimize_tmpfile) {
+                std::fclose(sheet->optimize_tmpfile);
+                sheet->optimize_tmpfile = nullptr;
+            }
+            lxw_workbook_free(book);
         }
-        lxw_workbook_free(book);
+        closeLeftovers(scratchPath());
     }
     bool check(lxw_error e, const QString &where = QString())
     {
@@ -141,6 +164,9 @@ ExportResult writeXlsxTo(const QString &path, const ExportTable &table, const QS
     Writer w;
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
+    QByteArray tmpdir = QFile::encodeName(w.scratchPath());
+    if (!tmpdir.isEmpty())
+        options.tmpdir = tmpdir.data();
     const QByteArray file = QFile::encodeName(path);
     w.book = workbook_new_opt(file.constData(), &options);
     if (!w.book) {
