@@ -107,7 +107,9 @@ struct Writer {
             return true;
         if (error == LXW_NO_ERROR) {
             error = e;
-            why = QString::fromUtf8(lxw_strerror(e));
+            why = e == LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED
+                ? QStringLiteral("文字超过 Excel 单元格 32767 个字符的上限, 请改用导出CSV")
+                : QString::fromUtf8(lxw_strerror(e));
             if (!where.isEmpty())
                 why = where + QStringLiteral(": ") + why;
         }
@@ -240,7 +242,15 @@ ExportResult writeXlsxTo(const QString &path, const ExportTable &table, const QS
         widths[c] = std::max(widths[c], textWidth(text));
         const QByteArray utf8 = keepEscapes(text).toUtf8();
         const lxw_error e = worksheet_write_string(w.sheet, r, lxw_col_t(c), utf8.constData(), plain);
-        return e == LXW_NO_ERROR || w.check(e, QStringLiteral("第 %1 行 \"%2\"").arg(r + 1).arg(table.column(c).title));
+        if (e == LXW_NO_ERROR)
+            return true;
+        // Named so the user finds the entry in the list: its place and its first column.
+        const int row = int(r) - 2;
+        const QString where = row >= 0 && row < table.rowCount()
+            ? QStringLiteral("第 %1 条 (%2 %3) 的 \"%4\"").arg(row + 1).arg(table.column(0).title, table.cell(row, 0),
+                                                                        table.column(c).title)
+            : QStringLiteral("第 %1 行的 \"%2\"").arg(r + 1).arg(table.column(c).title);
+        return w.check(e, where);
     };
 
     // What covers rows is set before the rows are written: the constant-memory mode

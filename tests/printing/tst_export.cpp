@@ -398,6 +398,24 @@ private Q_SLOTS:
         }
     }
 
+    // A text longer than a workbook cell holds is never cut: the Excel export refuses and
+    // says where; the CSV keeps it whole.
+    void textTooLongForACell()
+    {
+        Prog p;
+        const QString longText = QString(40000, QChar(0x6587));   // 文 × 40 000
+        p.add("收入", "2026- 3- 1", "工资", "公司", "1.00", "1.00", "0.00");
+        p.add("收入", "2026- 3- 2", longText, "公司", "2.00", "2.00", "0.00");
+        p.show();
+        const QString xlsx = p.printBookPage("long.xlsx", report::Output::Excel);
+        QCOMPARE(msg::shown().size(), 1);
+        QVERIFY2(msg::lastShown().text.contains("第 1 条 (编号 2) 的 \"摘要\": 文字超过 Excel 单元格 32767 个字符的上限"), qPrintable(msg::lastShown().text));
+        QVERIFY(!QFile::exists(xlsx));
+        const QString csv = p.printBookPage("long.csv", report::Output::Csv);
+        QCOMPARE(msg::shown().size(), 1);
+        QCOMPARE(sheet::record(sheet::readCsv(csv), 1).value(3), longText);
+    }
+
     void sheetNames_data()
     {
         QTest::addColumn<QString>("book");
