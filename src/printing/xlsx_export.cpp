@@ -176,9 +176,13 @@ ExportResult writeXlsxTo(const QString &path, const ExportTable &table, const QS
         return ExportResult::Failed;
     }
     const QByteArray sheetUtf8 = sheetName(sheet).toUtf8();
+    errno = 0;
     w.sheet = workbook_add_worksheet(w.book, sheetUtf8.constData());
     if (!w.sheet) {
+        // In constant-memory mode the sheet needs a temporary file.
         *why = QStringLiteral("无法建立工作表 \"%1\"").arg(QString::fromUtf8(sheetUtf8));
+        if (errno != 0)
+            *why += QStringLiteral(": ") + OutputFile::reason(errno);
         return ExportResult::Failed;
     }
     const QByteArray titleUtf8 = keepEscapes(table.title()).toUtf8();
