@@ -4,7 +4,7 @@
 //   tallyrue_bench --backup N      the backup sets of the ledger of size N
 // Ledgers are kept under /tmp/tallyrue-bench/<N> (or $TALLYRUE_BENCH_DIR/<N>) and reused
 // by later runs. The account-book PDF is written for sizes up to 100 000 (every size with
-// TALLYRUE_BENCH_PDF_ALL set).
+// TALLYRUE_BENCH_PDF_ALL set); the Excel and CSV exports of the same report at every size.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -133,6 +133,7 @@ int runOne(int n)
     // A million-row PDF is a few thousand pages more of the same; the larger sizes skip it.
     if (n <= 100000 || qEnvironmentVariableIsSet("TALLYRUE_BENCH_PDF_ALL"))
         bench::runPdfStep(dir, r);
+    bench::runExportSteps(dir, r);
     std::printf("%d", n);
     for (const auto &item : r.items)
         std::printf("\t%s=%.1f", item.first.toUtf8().constData(), item.second);

@@ -150,6 +150,49 @@ void runPdfStep(const QString &dir, Results &r)
         std::fprintf(stderr, "PDF: %s\n", qPrintable(msg::lastShown().text));
 }
 
+void runExportSteps(const QString &dir, Results &r)
+{
+    msg::setScripted(true);
+    report::setScripted(true);
+    ReportFiles::setFolders({QCoreApplication::applicationDirPath() + QStringLiteral("/../print")});
+    Program program(dir);
+    program.mainWindow()->resize(972, 626);
+    program.show();
+    QApplication::processEvents();
+    program.mainWindow()->bsSkinButtonsBar1Sections0Items2Click();
+    QApplication::processEvents();
+    auto *print = program.mainWindow()->accountBookPage()->findChild<QToolButton *>(QStringLiteral("bsSkinSpeedButton9"));
+
+    QTemporaryDir out;
+    const struct {
+        report::Output output;
+        const char *file;
+        const char *label;
+    } steps[] = {{report::Output::Excel, "book.xlsx", "Excel"}, {report::Output::Csv, "book.csv", "CSV"}};
+    for (const auto &step : steps) {
+        const QString file = out.filePath(QString::fromLatin1(step.file));
+        const QString label = QString::fromLatin1(step.label);
+        report::clearRuns();
+        msg::clearShown();
+        report::setNextOutput(step.output, file);
+        const double before = statusMiB("VmRSS");
+        resetPeak();
+        QElapsedTimer t;
+        t.start();
+        const double cpu = cpuMs();
+        print->click();
+        const double ms = t.nsecsElapsed() / 1e6;
+        const double cpuUsed = cpuMs() - cpu;
+        const double peak = statusMiB("VmHWM");
+        r.add(label + QStringLiteral(" of the book"), ms);
+        r.add(label + QStringLiteral(" CPU ms"), cpuUsed);
+        r.add(label + QStringLiteral(" MiB above"), peak - before);
+        r.add(label + QStringLiteral(" file MiB"), QFileInfo(file).size() / 1048576.0);
+        if (!msg::shown().isEmpty())
+            std::fprintf(stderr, "%s: %s\n", step.label, qPrintable(msg::lastShown().text));
+    }
+}
+
 void runWindowSteps(TDataModule2 &dm, Results &r)
 {
     msg::setScripted(true);

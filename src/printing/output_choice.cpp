@@ -38,6 +38,8 @@ Tshuchu::Tshuchu(QWidget *parent) : QDialog(parent)
     m_preview = add("previewButton", QStringLiteral("预  览"), report::Output::Preview);
     m_print = add("printButton", QStringLiteral("打  印"), report::Output::Print);
     m_pdf = add("pdfButton", QStringLiteral("导出PDF"), report::Output::Pdf);
+    m_excel = add("excelButton", QStringLiteral("导出Excel"), report::Output::Excel);
+    m_csv = add("csvButton", QStringLiteral("导出CSV"), report::Output::Csv);
     m_cancel = add("cancelButton", QStringLiteral("取  消"), report::Output::Cancel);
     m_preview->setDefault(true);
     page->addLayout(m_buttons);
@@ -49,6 +51,8 @@ QPushButton *Tshuchu::button(report::Output output) const
     case report::Output::Preview: return m_preview;
     case report::Output::Print: return m_print;
     case report::Output::Pdf: return m_pdf;
+    case report::Output::Excel: return m_excel;
+    case report::Output::Csv: return m_csv;
     case report::Output::Cancel: break;
     }
     return m_cancel;

@@ -1,6 +1,6 @@
 #pragma once
 // The report engine's output choice: one modal dialog captioned "打印" offering the preview,
-// the printer and a PDF file.
+// the printer, a PDF file, an Excel workbook and a CSV file.
 #include <QDialog>
 
 class QLabel;
@@ -8,7 +8,7 @@ class QPushButton;
 class QHBoxLayout;
 
 namespace report {
-enum class Output { Cancel, Preview, Print, Pdf };
+enum class Output { Cancel, Preview, Print, Pdf, Excel, Csv };
 }
 
 class Tshuchu : public QDialog
@@ -26,7 +26,7 @@ private:
     void pick(report::Output output);
 
     QLabel *m_title;
-    QHBoxLayout *m_buttons;   // further outputs go before 取  消
-    QPushButton *m_preview, *m_print, *m_pdf, *m_cancel;
+    QHBoxLayout *m_buttons;
+    QPushButton *m_preview, *m_print, *m_pdf, *m_excel, *m_csv, *m_cancel;
     report::Output m_choice = report::Output::Cancel;
 };

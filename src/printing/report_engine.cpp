@@ -4,21 +4,23 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
-#include <QProgressDialog>
 #include <QScreen>
 #include <QStandardPaths>
-#include <QTemporaryFile>
-#include <cstdio>
 #include <exception>
 #include "data/db_error.h"
 #include "data/query.h"
+#include "printing/csv_export.h"
+#include "printing/output_file.h"
 #include "printing/report_layout.h"
+#include "printing/report_progress.h"
 #include "printing/report_project.h"
+#include "printing/xlsx_export.h"
 #include "ui/message_box.h"
 
 namespace report {
@@ -50,13 +52,13 @@ void setUp(QPrinter &printer, const ReportProject &project, const QString &title
 }
 
 // The one output-choice dialog, kept once made.
-Output chooseOutput(QWidget *parent, const QString &title, QString *pdfAnswer)
+Output chooseOutput(QWidget *parent, const QString &title, QString *fileAnswer)
 {
     if (g_scripted) {
         if (g_answers.isEmpty())
             return Output::Cancel;
         const auto answer = g_answers.takeFirst();
-        *pdfAnswer = answer.second;
+        *fileAnswer = answer.second;
         return answer.first;
     }
     static QPointer<Tshuchu> dialog;
@@ -68,66 +70,38 @@ Output chooseOutput(QWidget *parent, const QString &title, QString *pdfAnswer)
     return dialog->choose(title);
 }
 
-QString askPdfFile(QWidget *parent, const QString &title, const QString &scriptedAnswer)
+struct FileKind {
+    const char *caption;
+    const char *filter;
+    const char *suffix;
+};
+
+FileKind fileKind(Output output)
 {
+    switch (output) {
+    case Output::Excel: return {"导出Excel", "Excel 工作簿 (*.xlsx)", "xlsx"};
+    case Output::Csv: return {"导出CSV", "CSV 文件 (*.csv)", "csv"};
+    default: break;
+    }
+    return {"导出PDF", "PDF 文件 (*.pdf)", "pdf"};
+}
+
+// The file to write, asked with Qt's file dialog; empty when the user cancels.
+QString askFile(QWidget *parent, Output output, const QString &title, const QString &scriptedAnswer,
+                QString *proposed)
+{
+    const FileKind kind = fileKind(output);
+    *proposed = proposedFile(title, QString::fromLatin1(kind.suffix));
     if (g_scripted)
         return scriptedAnswer;
-    QFileDialog dialog(parent, QStringLiteral("导出PDF"), proposedPdfFile(title),
-                       QStringLiteral("PDF 文件 (*.pdf)"));
+    QFileDialog dialog(parent, QString::fromUtf8(kind.caption), *proposed, QString::fromUtf8(kind.filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setDefaultSuffix(QStringLiteral("pdf"));
+    dialog.setDefaultSuffix(QString::fromLatin1(kind.suffix));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
     return dialog.selectedFiles().constFirst();
 }
-
-// Shows how far a long report has come; the user can stop it.
-class Progress
-{
-public:
-    Progress(QWidget *parent, int rows, const QString &title)
-    {
-        if (rows <= ReportComponent::kProgressRows)
-            return;
-        m_dialog = std::make_unique<QProgressDialog>(parent);
-        m_dialog->setObjectName(QStringLiteral("reportProgress"));
-        m_dialog->setWindowTitle(QStringLiteral("打印"));
-        m_dialog->setCancelButtonText(QStringLiteral("取消"));
-        m_dialog->setWindowModality(Qt::ApplicationModal);
-        m_dialog->setMinimumDuration(0);
-        m_dialog->setAutoClose(false);
-        m_dialog->setAutoReset(false);
-        m_dialog->setMinimumWidth(360);
-        m_title = title;
-        phase(QStringLiteral("正在排版 \"%1\"…").arg(title), rows);
-        m_dialog->show();
-    }
-    void phase(const QString &label, int maximum)
-    {
-        if (!m_dialog)
-            return;
-        m_dialog->setLabelText(label);
-        m_dialog->setRange(0, std::max(1, maximum));
-        m_dialog->setValue(0);
-        QApplication::processEvents();
-    }
-    // False once the user has asked to stop.
-    bool step(int value, const QString &label = QString())
-    {
-        if (!m_dialog)
-            return true;
-        if (!label.isEmpty())
-            m_dialog->setLabelText(label);
-        m_dialog->setValue(value);   // a modal progress dialog handles its events here
-        return !m_dialog->wasCanceled();
-    }
-    QString title() const { return m_title; }
-
-private:
-    std::unique_ptr<QProgressDialog> m_dialog;
-    QString m_title;
-};
 
 bool renderGuarded(QPrinter *printer, const ReportProject &project, const QList<QPair<QString, QString>> &params,
                    const Query *rows, QWidget *parent, int *pages)
@@ -137,7 +111,7 @@ bool renderGuarded(QPrinter *printer, const ReportProject &project, const QList<
     const QString title = titleOf(project, params);
     const QRectF area = printer->pageLayout().paintRectPixels(printer->resolution());
     ReportLayout layout(project, toHash(params), rows, area.size(), printer->resolution(), printer);
-    Progress progress(parent, layout.rowCount(), title);
+    Progress progress(parent, layout.rowCount(), QStringLiteral("打印"), QStringLiteral("正在排版 \"%1\"…").arg(title));
     if (!layout.paginate([&progress](int done) { return progress.step(done); }))
         return false;
 
@@ -167,6 +141,26 @@ bool renderGuarded(QPrinter *printer, const ReportProject &project, const QList<
     return painter.end();
 }
 
+// The PDF writer does not report a failed write (a full disk): the file is whole when its
+// trailer ends it and points at its cross-reference table.
+bool pdfComplete(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly) || f.size() < 64)
+        return false;
+    const qint64 size = f.size();
+    f.seek(std::max<qint64>(0, size - 256));
+    const QByteArray tail = f.readAll();
+    static const QRegularExpression trailer(QStringLiteral("startxref\\s+(\\d+)\\s+%%EOF\\s*$"));
+    const auto m = trailer.match(QString::fromLatin1(tail));
+    if (!m.hasMatch())
+        return false;
+    const qint64 xref = m.captured(1).toLongLong();
+    if (xref <= 0 || xref >= size || !f.seek(xref))
+        return false;
+    return f.read(4) == "xref";
+}
+
 } // namespace
 
 bool render(QPrinter *printer, const ReportProject &project, const QList<QPair<QString, QString>> &params,
@@ -186,33 +180,30 @@ bool render(QPrinter *printer, const ReportProject &project, const QList<QPair<Q
 bool writePdf(const QString &file, const ReportProject &project, const QList<QPair<QString, QString>> &params,
               const Query *rows, QWidget *parent, int *pages)
 {
-    const QFileInfo target(file);
-    // Written beside the target under another name, then moved over it: a cancelled or
-    // failed export leaves an existing file as it was.
-    QTemporaryFile part(target.absolutePath() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".XXXXXX"));
-    if (!part.open()) {
-        msg::error(parent, QStringLiteral("无法写入文件 \"%1\": %2").arg(QDir::toNativeSeparators(file), part.errorString()));
+    OutputFile out(file);
+    QString message;
+    if (!out.create(&message)) {
+        msg::error(parent, message);
         return false;
     }
-    part.close();
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(part.fileName());
+    printer.setOutputFileName(out.partPath());
     setUp(printer, project, titleOf(project, params));
     if (!render(&printer, project, params, rows, parent, pages))
         return false;
-    const QFile::Permissions keep = target.exists()
-        ? target.permissions()
-        : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
-    if (std::rename(QFile::encodeName(part.fileName()).constData(), QFile::encodeName(file).constData()) != 0) {
-        msg::error(parent, QStringLiteral("无法写入文件 \"%1\"。").arg(QDir::toNativeSeparators(file)));
+    if (!pdfComplete(out.partPath())) {
+        msg::error(parent, OutputFile::failure(file, QStringLiteral("文件没有完整写入, 磁盘可能已满")));
         return false;
     }
-    QFile::setPermissions(file, keep);
+    if (!out.commit(&message)) {
+        msg::error(parent, message);
+        return false;
+    }
     return true;
 }
 
-QString proposedPdfFile(const QString &title)
+QString proposedFile(const QString &title, const QString &suffix)
 {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
@@ -222,7 +213,7 @@ QString proposedPdfFile(const QString &title)
     name.remove(QChar(0));
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
         name = QStringLiteral("报表");
-    return folder + QLatin1Char('/') + name + QStringLiteral(".pdf");
+    return folder + QLatin1Char('/') + name + QLatin1Char('.') + suffix;
 }
 
 void setScripted(bool on)
@@ -231,7 +222,7 @@ void setScripted(bool on)
     g_answers.clear();
 }
 bool scripted() { return g_scripted; }
-void setNextOutput(Output output, const QString &pdfFile) { g_answers.append({output, pdfFile}); }
+void setNextOutput(Output output, const QString &file) { g_answers.append({output, file}); }
 QList<Run> runs() { return g_runs; }
 void clearRuns() { g_runs.clear(); }
 
@@ -256,7 +247,11 @@ void ReportComponent::setParam(const QString &name, const QString &value)
     m_params.append({name, value});
 }
 
-void ReportComponent::close() { m_params.clear(); }
+void ReportComponent::close()
+{
+    m_params.clear();
+    m_book.clear();
+}
 
 void ReportComponent::execute(QWidget *parent)
 {
@@ -293,8 +288,8 @@ void ReportComponent::execute(QWidget *parent)
     run.project = path;
     run.params = m_params;
     run.rows = rows->rowCount();
-    QString pdfAnswer;
-    run.output = report::chooseOutput(parent, title, &pdfAnswer);
+    QString fileAnswer;
+    run.output = report::chooseOutput(parent, title, &fileAnswer);
 
     switch (run.output) {
     case Output::Cancel:
@@ -329,12 +324,19 @@ void ReportComponent::execute(QWidget *parent)
             run.finished = report::render(&printer, project, m_params, rows, parent, &run.pages);
         break;
     }
-    case Output::Pdf: {
-        const QString file = report::askPdfFile(parent, title, pdfAnswer);
+    case Output::Pdf:
+    case Output::Excel:
+    case Output::Csv: {
+        const QString file = report::askFile(parent, run.output, title, fileAnswer, &run.proposed);
         if (file.isEmpty())
             break;
         run.file = file;
-        run.finished = report::writePdf(file, project, m_params, rows, parent, &run.pages);
+        if (run.output == Output::Pdf)
+            run.finished = report::writePdf(file, project, m_params, rows, parent, &run.pages);
+        else if (run.output == Output::Excel)
+            run.finished = report::writeXlsx(file, project, m_params, rows, m_book, parent);
+        else
+            run.finished = report::writeCsv(file, project, m_params, rows, parent);
         break;
     }
     }

@@ -25,6 +25,7 @@ void ReportPrinting::printBook(QWidget *page, const QString &bookName, const QSt
     const char *const names[] = {"shouru", "yishou", "yingshou", "zhichu", "yifu", "yingfu"};
     for (int i = 0; i < 6; ++i)
         Rv_mingxi->setParam(QString::fromLatin1(names[i]), totals.value(i));
+    Rv_mingxi->setBookName(bookName);
     run(Rv_mingxi, page, entries);
 }
 
@@ -37,6 +38,7 @@ void ReportPrinting::printSummary(QWidget *page, const QString &bookName, const 
     const bool income = kind == QStringLiteral("收入");
     ReportComponent *report = income ? Rv_shouru : Rv_zhichu;
     report->setParam(QStringLiteral("zbm"), bookName + (income ? QStringLiteral(" 的收入汇总") : QStringLiteral(" 的支出汇总")));
+    report->setBookName(bookName);
     run(report, page, rows);
 }
 

@@ -50,6 +50,19 @@ bool alignment(const QString &name, Qt::Alignment *out)
     return true;
 }
 
+bool kindNamed(const QString &name, ReportColumn::Kind *out)
+{
+    if (name == QLatin1String("text"))
+        *out = ReportColumn::Kind::Text;
+    else if (name == QLatin1String("number"))
+        *out = ReportColumn::Kind::Number;
+    else if (name == QLatin1String("amount"))
+        *out = ReportColumn::Kind::Amount;
+    else
+        return false;
+    return true;
+}
+
 QStringList cells(const QString &value)
 {
     QStringList out;
@@ -114,20 +127,22 @@ bool ReportProject::parse(const QString &text, ReportProject *out, QString *erro
         } else if (key == QLatin1String("column")) {
             const QStringList c = cells(value);
             ReportColumn col;
-            if (c.size() != 4 || c[0].isEmpty())
-                return fail(QStringLiteral("列应为: 字段 | 标题 | 宽度 | 对齐"));
+            if ((c.size() != 4 && c.size() != 5) || c[0].isEmpty())
+                return fail(QStringLiteral("列应为: 字段 | 标题 | 宽度 | 对齐 [| 类型]"));
             col.field = c[0];
             col.title = c[1];
             if (!number(c[2], 0.01, 1000, &col.width))
                 return fail(QStringLiteral("列宽应为正数"));
             if (!alignment(c[3], &col.align))
                 return fail(QStringLiteral("对齐应为 left、center 或 right"));
+            if (c.size() == 5 && !kindNamed(c[4], &col.kind))
+                return fail(QStringLiteral("类型应为 text、number 或 amount"));
             p.columns << col;
         } else if (key == QLatin1String("total")) {
             const QStringList c = cells(value);
-            if (c.size() != 2 || c[0].isEmpty())
-                return fail(QStringLiteral("合计项应为: 参数 | 标签"));
-            p.totals << ReportTotal{c[0], c[1]};
+            if ((c.size() != 2 && c.size() != 3) || c[0].isEmpty())
+                return fail(QStringLiteral("合计项应为: 参数 | 标签 [| 字段]"));
+            p.totals << ReportTotal{c[0], c[1], c.value(2)};
         } else if (key == QLatin1String("totalsperline")) {
             double n = 0;
             if (!number(value, 1, 12, &n) || n != int(n))

@@ -11,7 +11,9 @@
 //   font    = 9                         body text, points
 //   titlefont = 15                      title, points
 //   column  = b3 | 摘要 | 14 | left       field | title | relative width | left/center/right
+//   column  = b5 | 收入总额 | 8 | right | amount   optional kind: text (default), number, amount
 //   total   = shouru | 收入总计:          parameter | caption, in the totals block
+//   total   = shouru | 收入总计: | b5     optional: the column the total belongs under
 //   totalsperline = 3
 #include <QList>
 #include <QMarginsF>
@@ -21,15 +23,21 @@
 #include <QStringList>
 
 struct ReportColumn {
+    // What a spreadsheet export makes of the column's texts: numbers and amounts become
+    // numeric cells where the text is a plain decimal, amounts with two decimals.
+    enum class Kind { Text, Number, Amount };
+
     QString field;
     QString title;
     double width = 1;   // share of the table width, relative to the other columns
     Qt::Alignment align = Qt::AlignLeft;
+    Kind kind = Kind::Text;
 };
 
 struct ReportTotal {
     QString param;
     QString caption;
+    QString field;   // the column it totals, empty when none
 };
 
 struct ReportProject {

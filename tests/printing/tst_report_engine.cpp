@@ -93,6 +93,7 @@ private Q_SLOTS:
         QTest::newRow("column cells") << "column = b3 | 摘要 | 10\n" << "第 1 行: 列应为";
         QTest::newRow("column width") << "column = b3 | 摘要 | 0 | left\n" << "第 1 行: 列宽";
         QTest::newRow("alignment") << "column = b3 | 摘要 | 10 | middle\n" << "第 1 行: 对齐";
+        QTest::newRow("kind") << "column = b5 | 收入总额 | 10 | right | money\n" << "第 1 行: 类型";
         QTest::newRow("total") << col + "total = shouru\n" << "第 2 行: 合计项";
         QTest::newRow("font") << col + "font = 0\n" << "第 2 行: 字号";
         QTest::newRow("no columns") << "title = zbm\n" << "报表没有列";
@@ -121,6 +122,14 @@ private Q_SLOTS:
         QCOMPARE(p.totals.size(), 1);
         QCOMPARE(p.totals[0].caption, QString("收入总计:"));
         QCOMPARE(p.totalsPerLine, 2);
+        QCOMPARE(p.columns[1].kind, ReportColumn::Kind::Text);
+        const ReportProject ab = shipped("ab.rav");
+        QCOMPARE(ab.columns[0].kind, ReportColumn::Kind::Number);
+        QCOMPARE(ab.columns[2].kind, ReportColumn::Kind::Text);
+        for (int c = 5; c < 11; ++c) {
+            QCOMPARE(ab.columns[c].kind, ReportColumn::Kind::Amount);
+            QCOMPARE(ab.totals[c - 5].field, ab.columns[c].field);
+        }
         QCOMPARE(shipped("ab.rav").orientation, QPageLayout::Landscape);
         QCOMPARE(shipped("ab.rav").columns.size(), 11);
         QCOMPARE(shipped("sr.rav").columns.size(), 8);
@@ -173,6 +182,8 @@ private Q_SLOTS:
         QTest::newRow("预  览") << "previewButton" << int(report::Output::Preview);
         QTest::newRow("打  印") << "printButton" << int(report::Output::Print);
         QTest::newRow("导出PDF") << "pdfButton" << int(report::Output::Pdf);
+        QTest::newRow("导出Excel") << "excelButton" << int(report::Output::Excel);
+        QTest::newRow("导出CSV") << "csvButton" << int(report::Output::Csv);
         QTest::newRow("取  消") << "cancelButton" << int(report::Output::Cancel);
         QTest::newRow("Esc") << "" << int(report::Output::Cancel);
     }
@@ -182,15 +193,17 @@ private Q_SLOTS:
         QFETCH(int, output);
         Tshuchu dialog;
         QCOMPARE(dialog.windowTitle(), QString("打印"));
-        QStringList captions;
-        for (QPushButton *b : dialog.findChildren<QPushButton *>())
-            captions << b->text();
-        QCOMPARE(captions, (QStringList{"预  览", "打  印", "导出PDF", "取  消"}));
         bool wasModal = false;
         QString shownTitle;
+        QStringList captions;   // left to right, as shown
         QTimer::singleShot(0, &dialog, [&] {
             wasModal = dialog.isModal() && dialog.isVisible();
             shownTitle = dialog.findChild<QLabel *>("reportTitle")->text();
+            QList<QPushButton *> buttons = dialog.findChildren<QPushButton *>();
+            std::sort(buttons.begin(), buttons.end(), [](QPushButton *a, QPushButton *b) { return a->x() < b->x(); });
+            for (QPushButton *b : buttons)
+                if (b->isVisible() && b->width() >= b->sizeHint().width())
+                    captions << b->text();
             if (auto *b = dialog.findChild<QPushButton *>(button))
                 QTest::mouseClick(b, Qt::LeftButton);
             else
@@ -199,6 +212,7 @@ private Q_SLOTS:
         QCOMPARE(int(dialog.choose("家庭 的支出汇总")), output);
         QVERIFY(wasModal);
         QCOMPARE(shownTitle, QString("家庭 的支出汇总"));
+        QCOMPARE(captions, (QStringList{"预  览", "打  印", "导出PDF", "导出Excel", "导出CSV", "取  消"}));
     }
 
     void proposedPdfFile()
@@ -208,6 +222,8 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(docs));
         QCOMPARE(report::proposedPdfFile("家庭 的明细收支记录"), docs + "/家庭 的明细收支记录.pdf");
         QCOMPARE(report::proposedPdfFile("收/支 的收入汇总"), docs + "/收_支 的收入汇总.pdf");
+        QCOMPARE(report::proposedFile("家庭 的明细收支记录", "xlsx"), docs + "/家庭 的明细收支记录.xlsx");
+        QCOMPARE(report::proposedFile("家庭 的支出汇总", "csv"), docs + "/家庭 的支出汇总.csv");
     }
 
     // Long texts wrap inside their cell: every word stays between its column's edges and
