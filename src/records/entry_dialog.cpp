@@ -260,7 +260,7 @@ void EntryDialog::bsSkinEdit1Change()
 void EntryDialog::recomputeOutstanding()
 {
     const QString diff = AmountField::difference(m_total->text(), m_settled->text());
-    m_outstanding->setValue(diff.toDouble());
+    m_outstanding->setExactValue(diff);
 }
 
 void EntryDialog::bsSkinEdit2Change()
