@@ -12,6 +12,7 @@
 #include "data/query.h"
 #include "ui/centre_on_screen.h"
 #include "ui/guard.h"
+#include "ui/line_text.h"
 #include "ui/message_box.h"
 
 namespace {
@@ -83,6 +84,7 @@ BookTextDialog::BookTextDialog(TDataModule2 *dm, const QString &objectName, cons
     m_field = new QLineEdit(this);
     m_field->setObjectName(QStringLiteral("bsSkinEdit1"));
     m_field->setMaxLength(maxLength);
+    ui::keepLineText(m_field);
     m_field->setPlaceholderText(placeholder);
     m_field->setGeometry(12, top + 3, 252, 24);
     m_save = new QPushButton(QStringLiteral("保  存"), this);

@@ -13,6 +13,7 @@
 #include "ui/centre_on_screen.h"
 #include "ui/date_field.h"
 #include "ui/guard.h"
+#include "ui/line_text.h"
 #include "ui/message_box.h"
 
 namespace {
@@ -61,12 +62,14 @@ Tnew_zhangben::Tnew_zhangben(TDataModule2 *dm, QWidget *parent) : QDialog(parent
     m_name = new QLineEdit(this);
     m_name->setObjectName(QStringLiteral("bsSkinEdit1"));
     m_name->setMaxLength(20);
+    ui::keepLineText(m_name);
     m_name->setGeometry(fieldX, 28, fieldW, 24);
 
     fieldLabel(this, QStringLiteral("备    注:"), labelX, 64);
     m_remark = new QLineEdit(this);
     m_remark->setObjectName(QStringLiteral("bsSkinEdit2"));
     m_remark->setMaxLength(40);
+    ui::keepLineText(m_remark);
     m_remark->setGeometry(fieldX, 64, fieldW, 24);
 
     fieldLabel(this, QStringLiteral("创建日期:"), labelX, 100);

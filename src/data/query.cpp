@@ -1,11 +1,27 @@
 #include "data/query.h"
 
 #include <sqlcipher/sqlite3.h>
+#include <QStringDecoder>
 #include <algorithm>
 #include <cstring>
 #include <numeric>
 #include <unordered_map>
 #include "data/db_error.h"
+
+namespace {
+
+// A stored text as it was written: fromUtf8 takes a leading U+FEFF for a byte-order mark
+// and drops it.
+QString storedText(const char *p, qsizetype n)
+{
+    if (n >= 3 && uchar(p[0]) == 0xEF && uchar(p[1]) == 0xBB && uchar(p[2]) == 0xBF) {
+        QStringDecoder keepMark(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+        return keepMark.decode(QByteArrayView(p, n));
+    }
+    return QString::fromUtf8(p, n);
+}
+
+} // namespace
 
 Query::Query(Connection *conn, const QString &name, QObject *parent) : QObject(parent), m_conn(conn)
 {
@@ -218,7 +234,7 @@ const Query::LazyRow *Query::lazyRow(int displayRow) const
         row.nulls.resize(size_t(columnCount()), true);
         for (int c = 0; c < columnCount(); ++c) {
             const auto *p = c < cols ? reinterpret_cast<const char *>(sqlite3_column_text(st, c)) : nullptr;
-            row.values << (p ? QString::fromUtf8(p, sqlite3_column_bytes(st, c)) : QString());
+            row.values << (p ? storedText(p, sqlite3_column_bytes(st, c)) : QString());
             row.nulls[size_t(c)] = p == nullptr;
         }
         m_lazyCache.insert(s, row);
@@ -310,7 +326,7 @@ QString Query::value(int row, int column) const
     if (m_nulls[cell])
         return QString();
     const uint32_t a = m_offsets[cell], b = m_offsets[cell + 1];
-    return QString::fromUtf8(m_text.data() + a, qsizetype(b - a));
+    return storedText(m_text.data() + a, qsizetype(b - a));
 }
 
 QString Query::value(int row, const QString &field) const { return value(row, fieldIndex(field)); }

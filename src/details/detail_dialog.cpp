@@ -14,6 +14,7 @@
 #include "ui/centre_on_screen.h"
 #include "ui/date_field.h"
 #include "ui/guard.h"
+#include "ui/line_text.h"
 #include "ui/message_box.h"
 
 namespace {
@@ -47,6 +48,7 @@ QLineEdit *textField(QWidget *parent, const char *name, int limit, int x, int y,
     auto *edit = new QLineEdit(parent);
     edit->setObjectName(QString::fromLatin1(name));
     edit->setMaxLength(limit);
+    ui::keepLineText(edit);
     edit->setGeometry(x, y, width, 22);
     return edit;
 }

@@ -128,7 +128,9 @@ void Tmingxi::setDialogs(DetailDialog *add, DetailDialog *change)
 void Tmingxi::setEntryLine(const QString &line)
 {
     m_line->setText(line);
-    m_line->setToolTip(line);
+    // A tool tip reads markup into any text that looks like it: the line is made rich text
+    // of its own, so a summary such as "<b>" shows as typed.
+    m_line->setToolTip(QStringLiteral("<p style=\"white-space:pre-wrap\">%1</p>").arg(line.toHtmlEscaped()));
 }
 
 QString Tmingxi::entryLine() const { return m_line->text(); }

@@ -166,6 +166,15 @@ AmountField::AmountField(QWidget *parent)
 void AmountField::setValue(double v)
 {
     m_value = v;
+    m_exact.clear();
+    rewriteFromValue();
+    Q_EMIT changed();
+}
+
+void AmountField::setExactValue(const QString &twoDecimals)
+{
+    m_value = twoDecimals.toDouble();
+    m_exact = format(m_value) == twoDecimals ? QString() : twoDecimals;
     rewriteFromValue();
     Q_EMIT changed();
 }
@@ -230,8 +239,21 @@ QString AmountField::difference(const QString &total, const QString &settled)
 
 QString AmountField::storedText(const QString &text, double value)
 {
-    double parsed = 0;
-    return parseWellFormed(text, parsed) ? text : format(value);
+    // What the field shows goes in whenever it is a number: ".5" is one, though the value
+    // does not follow it. A lone "-" or "-." is none and would spoil the sums.
+    qsizetype i = text.startsWith(u'-') ? 1 : 0;
+    bool digit = false;
+    bool point = false;
+    for (; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c >= u'0' && c <= u'9')
+            digit = true;
+        else if (c == u'.' && !point)
+            point = true;
+        else
+            break;
+    }
+    return digit && i == text.size() ? text : format(value);
 }
 
 void AmountField::stepBy(int steps)
@@ -239,6 +261,8 @@ void AmountField::stepBy(int steps)
     const double next = m_value + double(steps);
     const bool moved = next != m_value;
     m_value = next;
+    if (moved)
+        m_exact.clear();
     rewriteFromValue();
     if (moved)
         Q_EMIT changed();
@@ -454,7 +478,11 @@ void AmountField::onTextChanged(const QString &t)
     if (m_rewriting)
         return;
     double v = 0;
-    if (!parseWellFormed(t, v) || v == m_value)
+    if (!parseWellFormed(t, v))
+        return;
+    // A number typed or set takes the place of the exact text the program gave.
+    m_exact.clear();
+    if (v == m_value)
         return;
     m_value = v;
     Q_EMIT changed();
@@ -463,6 +491,6 @@ void AmountField::onTextChanged(const QString &t)
 void AmountField::rewriteFromValue()
 {
     m_rewriting = true;
-    lineEdit()->setText(format(m_value));
+    lineEdit()->setText(m_exact.isEmpty() ? format(m_value) : m_exact);
     m_rewriting = false;
 }

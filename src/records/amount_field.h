@@ -17,6 +17,10 @@ public:
     double value() const { return m_value; }
     // Program-set value: the text is rewritten with two decimals and changed() is always emitted.
     void setValue(double v);
+    // Program-set value given as its exact text with two decimals (as difference() gives it):
+    // the field shows those digits, also where a double no longer holds the cents, and
+    // keeps them when it loses the focus. changed() is always emitted.
+    void setExactValue(const QString &twoDecimals);
 
     QString text() const;
     // Program-set text: it stands as set (no length limit) and the value follows it when
@@ -32,7 +36,9 @@ public:
     // has two decimals (halves away from zero). Throws std::runtime_error
     // "'<text>' is not a valid floating point value" when an operand is not a number.
     static QString difference(const QString &total, const QString &settled);
-    // What the dialogs store: the text when it is a number, else the value with two decimals.
+    // What the dialogs store: the text when it is a plain decimal number (digits with at most
+    // one point, a "-" first, ".5" too), as the sums read it exactly; else the value with
+    // two decimals.
     static QString storedText(const QString &text, double value);
 
     void stepBy(int steps) override;
@@ -65,6 +71,7 @@ private:
     void fitFont();
 
     double m_value = 0.0;
+    QString m_exact;       // the exact text of m_value when the program gave one
     bool m_rewriting = false;
     int m_fittedFor = 0;   // the text length the font was last fitted for
 };

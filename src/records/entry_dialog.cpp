@@ -18,6 +18,7 @@
 #include "ui/date_field.h"
 #include "ui/centre_on_screen.h"
 #include "ui/guard.h"
+#include "ui/line_text.h"
 #include "ui/message_box.h"
 #include "ui/skin.h"
 
@@ -95,6 +96,7 @@ void EntryDialog::buildUi()
     m_summary = new QLineEdit(this);
     m_summary->setObjectName(QStringLiteral("bsSkinEdit4"));
     m_summary->setMaxLength(160);
+    ui::keepLineText(m_summary);
     m_summary->setGeometry(82, y, 120, 22);
     m_pickSummary = new QToolButton(this);
     m_pickSummary->setObjectName(QStringLiteral("bsSkinSpeedButton1"));
@@ -106,6 +108,7 @@ void EntryDialog::buildUi()
     m_counterparty = new QLineEdit(this);
     m_counterparty->setObjectName(QStringLiteral("bsSkinEdit5"));
     m_counterparty->setMaxLength(160);
+    ui::keepLineText(m_counterparty);
     m_counterparty->setGeometry(82, y, 120, 22);
     m_pickCounterparty = new QToolButton(this);
     m_pickCounterparty->setObjectName(QStringLiteral("bsSkinSpeedButton2"));
@@ -257,7 +260,7 @@ void EntryDialog::bsSkinEdit1Change()
 void EntryDialog::recomputeOutstanding()
 {
     const QString diff = AmountField::difference(m_total->text(), m_settled->text());
-    m_outstanding->setValue(diff.toDouble());
+    m_outstanding->setExactValue(diff);
 }
 
 void EntryDialog::bsSkinEdit2Change()

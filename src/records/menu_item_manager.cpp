@@ -8,9 +8,11 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
+#include <QStyledItemDelegate>
 #include <QToolButton>
 
 #include "data/data_module.h"
@@ -19,6 +21,7 @@
 #include "ui/data_grid.h"
 #include "ui/centre_on_screen.h"
 #include "ui/guard.h"
+#include "ui/line_text.h"
 #include "ui/wheel_rule.h"
 
 namespace {
@@ -26,6 +29,34 @@ const int kWidth = 410;
 const int kHeight = 301;
 const int kHeadingHeight = 26;
 const int kNavigatorHeight = 25;
+// A phrase is at most as long as the summary and counterparty fields it goes into.
+const int kPhraseLimit = 160;
+
+// The in-place editor of a phrase: a one-line field with the limit of the entry fields, so
+// that "选  择" hands over the phrase whole. A longer stored phrase is shown whole, so that
+// opening it never cuts it.
+class PhraseDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option,
+                          const QModelIndex &index) const override
+    {
+        QWidget *editor = QStyledItemDelegate::createEditor(parent, option, index);
+        if (auto *edit = qobject_cast<QLineEdit *>(editor)) {
+            edit->setMaxLength(kPhraseLimit);
+            ui::keepLineText(edit);
+        }
+        return editor;
+    }
+    void setEditorData(QWidget *editor, const QModelIndex &index) const override
+    {
+        if (auto *edit = qobject_cast<QLineEdit *>(editor))
+            edit->setMaxLength(std::max<int>(kPhraseLimit, int(index.data(Qt::EditRole).toString().size())));
+        QStyledItemDelegate::setEditorData(editor, index);
+    }
+};
 } // namespace
 
 Tlist::Tlist(TDataModule2 *dm, QWidget *parent) : QDialog(parent), m_dm(dm)
@@ -107,6 +138,7 @@ Tlist::Panel Tlist::buildPanel(const QString &panelName, const QString &heading,
     p.grid->setGeometry(4, kHeadingHeight + kNavigatorHeight + 2, kWidth - 8,
                         248 - (kHeadingHeight + kNavigatorHeight + 2) - 6);
     p.grid->setQuery(query, {{QStringLiteral("z1"), QStringLiteral("菜单项"), 360}});
+    p.grid->setItemDelegate(new PhraseDelegate(p.grid));
     p.grid->verticalHeader()->show();
     p.grid->verticalHeader()->setFixedWidth(18);
     p.grid->setShowGrid(true);

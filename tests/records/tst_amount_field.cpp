@@ -440,7 +440,10 @@ void TestAmountField::storedText_data()
     QTest::newRow("rewritten") << "12.00" << 12.0 << "12.00";
     QTest::newRow("lone minus") << "-" << 7.0 << "7.00";
     QTest::newRow("minus point") << "-." << 0.0 << "0.00";
-    QTest::newRow("point first") << ".5" << 3.0 << "3.00";
+    QTest::newRow("point first: a number all the same") << ".5" << 3.0 << ".5";
+    QTest::newRow("minus point five") << "-.5" << 3.0 << "-.5";
+    QTest::newRow("trailing point") << "5." << 3.0 << "5.";
+    QTest::newRow("minus later") << "12-" << 12.0 << "12.00";
 }
 
 void TestAmountField::storedText()
