@@ -2,7 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSettings>
+#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace DataFolder {
@@ -40,20 +40,121 @@ QString prepare(const QString &dir)
 
 QString file(const QString &name) { return path() + QLatin1Char('/') + name; }
 
-QString iniValue(const QString &iniPath, const QString &section, const QString &key)
+namespace {
+
+// An INI file as its lines, read afresh each time; sections and keys match without regard to
+// letter case, as INI files always have.
+struct IniLines {
+    QStringList lines;
+    QString eol = QStringLiteral("\n");
+
+    static IniLines read(const QString &path)
+    {
+        IniLines ini;
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly))
+            return ini;
+        QString text = QString::fromUtf8(f.readAll());
+        if (text.startsWith(QChar(0xFEFF)))
+            text.remove(0, 1);
+        if (text.contains(QLatin1String("\r\n")))
+            ini.eol = QStringLiteral("\r\n");
+        text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        ini.lines = text.split(QLatin1Char('\n'));
+        if (!ini.lines.isEmpty() && ini.lines.last().isEmpty())
+            ini.lines.removeLast();
+        return ini;
+    }
+
+    static bool isSection(const QString &line, QString *name)
+    {
+        const QString t = line.trimmed();
+        if (!t.startsWith(QLatin1Char('[')) || !t.endsWith(QLatin1Char(']')))
+            return false;
+        *name = t.mid(1, t.size() - 2).trimmed();
+        return true;
+    }
+
+    static bool isKey(const QString &line, const QString &key, QString *value)
+    {
+        const QString t = line.trimmed();
+        if (t.startsWith(QLatin1Char(';')) || t.startsWith(QLatin1Char('#')))
+            return false;
+        const qsizetype eq = t.indexOf(QLatin1Char('='));
+        if (eq <= 0 || t.left(eq).trimmed().compare(key, Qt::CaseInsensitive) != 0)
+            return false;
+        QString v = t.mid(eq + 1).trimmed();
+        // Quotes keep blanks at either end.
+        if (v.size() >= 2 && v.startsWith(QLatin1Char('"')) && v.endsWith(QLatin1Char('"')))
+            v = v.mid(1, v.size() - 2);
+        *value = v;
+        return true;
+    }
+
+    // The line of the key in the section, or -1; *sectionEnd: where a new key would go
+    // (-1 when the section is missing).
+    int find(const QString &section, const QString &key, QString *value, int *sectionEnd) const
+    {
+        bool inSection = false;
+        *sectionEnd = -1;
+        for (int i = 0; i < lines.size(); ++i) {
+            QString name;
+            if (isSection(lines[i], &name)) {
+                inSection = name.compare(section, Qt::CaseInsensitive) == 0;
+                if (inSection)
+                    *sectionEnd = i + 1;
+                continue;
+            }
+            if (!inSection)
+                continue;
+            if (isKey(lines[i], key, value))
+                return i;
+            if (!lines[i].trimmed().isEmpty())
+                *sectionEnd = i + 1;
+        }
+        return -1;
+    }
+};
+
+QString keyLine(const QString &key, const QString &value)
 {
-    if (!QFile::exists(iniPath))
-        return QString();
-    QSettings ini(iniPath, QSettings::IniFormat);
-    return ini.value(section + QLatin1Char('/') + key).toString();
+    const bool quote = value != value.trimmed() || value.startsWith(QLatin1Char('"'));
+    return key + QLatin1Char('=') + (quote ? QLatin1Char('"') + value + QLatin1Char('"') : value);
 }
 
-void setIniValue(const QString &iniPath, const QString &section, const QString &key,
+} // namespace
+
+QString iniValue(const QString &iniPath, const QString &section, const QString &key)
+{
+    const IniLines ini = IniLines::read(iniPath);
+    QString value;
+    int end = -1;
+    return ini.find(section, key, &value, &end) >= 0 ? value : QString();
+}
+
+bool setIniValue(const QString &iniPath, const QString &section, const QString &key,
                  const QString &value)
 {
-    QSettings ini(iniPath, QSettings::IniFormat);
-    ini.setValue(section + QLatin1Char('/') + key, value);
-    ini.sync();
+    IniLines ini = IniLines::read(iniPath);
+    QString old;
+    int end = -1;
+    const int at = ini.find(section, key, &old, &end);
+    // Only the key's own line changes; comments and other keys stay as they were.
+    if (at >= 0) {
+        ini.lines[at] = keyLine(key, value);
+    } else if (end >= 0) {
+        ini.lines.insert(end, keyLine(key, value));
+    } else {
+        if (!ini.lines.isEmpty() && !ini.lines.last().trimmed().isEmpty())
+            ini.lines << QString();
+        ini.lines << QLatin1Char('[') + section + QLatin1Char(']') << keyLine(key, value);
+    }
+    // Written whole under another name and then renamed, so a failed write leaves the old file.
+    QSaveFile f(iniPath);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    f.write((ini.lines.join(ini.eol) + ini.eol).toUtf8());
+    return f.commit();
 }
 
 } // namespace DataFolder

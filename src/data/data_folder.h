@@ -15,7 +15,9 @@ QString prepare(const QString &dir);
 
 // A missing file, section or key reads as empty text. Each call opens the file anew.
 QString iniValue(const QString &iniPath, const QString &section, const QString &key);
-void setIniValue(const QString &iniPath, const QString &section, const QString &key,
+// Writes one key, keeping every other line of the file; false when the file could not be
+// written (it is then left as it was).
+bool setIniValue(const QString &iniPath, const QString &section, const QString &key,
                  const QString &value);
 
 } // namespace DataFolder

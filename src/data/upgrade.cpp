@@ -138,6 +138,8 @@ bool runIfDue(TDataModule2 &dm, const QString &checkIniPath)
     if (DataFolder::iniValue(checkIniPath, QStringLiteral("data_set"), QStringLiteral("one")) != QLatin1String("1"))
         return false;
     run(dm);
+    // When the marker cannot be rewritten the next start checks the columns again, which then
+    // finds nothing left to change.
     DataFolder::setIniValue(checkIniPath, QStringLiteral("data_set"), QStringLiteral("one"), QStringLiteral("0"));
     return true;
 }

@@ -1,5 +1,7 @@
 #include "help/guide_window.h"
 
+#include <QDir>
+
 #include <QCheckBox>
 #include <QFrame>
 #include <QLabel>
@@ -8,6 +10,7 @@
 #include "data/data_folder.h"
 #include "ui/centre_on_screen.h"
 #include "ui/guard.h"
+#include "ui/message_box.h"
 #include "ui/skin.h"
 
 namespace {
@@ -140,7 +143,9 @@ void Thelp::bsSkinLinkImage6Click() { ui::guard(this, [this] { close(); }); }
 void Thelp::bsSkinCheckRadioBox1Click()
 {
     ui::guard(this, [this] {
-        DataFolder::setIniValue(settingsFile(), kSection, kKey,
-                                m_startup->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+        const QString file = settingsFile();
+        if (!DataFolder::setIniValue(file, kSection, kKey,
+                                     m_startup->isChecked() ? QStringLiteral("1") : QStringLiteral("0")))
+            msg::error(this, QStringLiteral("无法保存这项设置：文件 %1 不可写入。").arg(QDir::toNativeSeparators(file)));
     });
 }
