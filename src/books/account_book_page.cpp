@@ -187,7 +187,7 @@ TFr_zhangben::TFr_zhangben(QWidget *parent) : QFrame(parent)
 
     // --- totals ---
     auto *totals = new QFrame(this);
-    totals->setObjectName(QStringLiteral("bsSkinPanel1"));
+    totals->setObjectName(QStringLiteral("totalsPanel"));
     totals->setProperty("skin", QStringLiteral("panel"));
     auto *totalsRow = new QHBoxLayout(totals);
     totalsRow->setContentsMargins(6, 4, 6, 4);

@@ -50,7 +50,7 @@ Tqiehuan::Tqiehuan(TDataModule2 *dm, QWidget *parent) : QDialog(parent), m_dm(dm
     m_del = new Query(&dm->conn_jz_m, QStringLiteral("Query_del"), this);
 
     auto *banner = new QLabel(this);
-    banner->setObjectName(QStringLiteral("Image1"));
+    banner->setObjectName(QStringLiteral("switchHeader"));
     banner->setPixmap(Skin::picture(QStringLiteral("switch_header")));
     banner->setScaledContents(true);
     banner->setGeometry(0, 0, 470, 58);
@@ -63,7 +63,7 @@ Tqiehuan::Tqiehuan(TDataModule2 *dm, QWidget *parent) : QDialog(parent), m_dm(dm
     m_header->setGeometry(130, 17, 330, 24);
 
     auto *group = new QGroupBox(QStringLiteral("账本列表"), this);
-    group->setObjectName(QStringLiteral("bsSkinGroupBox1"));
+    group->setObjectName(QStringLiteral("bookListGroup"));
     group->setGeometry(8, 64, 454, 234);
     QToolButton *rename = speedButton(group, QStringLiteral("bsSkinSpeedButton1"), QStringLiteral("重命名"),
                                       QStringLiteral("tool_edit"), QRect(204, 16, 76, 26));

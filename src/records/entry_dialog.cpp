@@ -140,7 +140,7 @@ void EntryDialog::buildUi()
     // Right half: the three amounts.
     auto *group = new QGroupBox(income ? QStringLiteral("请输入收入详情") : QStringLiteral("请输入支出详情"),
                                 this);
-    group->setObjectName(QStringLiteral("bsSkinGroupBox1"));
+    group->setObjectName(QStringLiteral("amountGroup"));
     // As wide as the left column leaves room for: the amounts need it (up to 18 characters).
     const int groupX = 236;
     group->setGeometry(groupX, 10, width - groupX - 6, 164);

@@ -1160,7 +1160,7 @@ void TestBadInput::amountsStoredExactly()
             f->setFocus(Qt::OtherFocusReason);
             QTest::keyClicks(f, "x");
         }
-        auto *fields = d->findChild<QGroupBox *>("bsSkinGroupBox1");
+        auto *fields = d->findChild<QGroupBox *>("amountGroup");
         AmountField *last = nullptr;
         for (const auto &[name, keys] : {std::pair{"bsSkinEdit1", total}, std::pair{"bsSkinEdit2", settled}}) {
             if (keys.isEmpty())
