@@ -204,6 +204,10 @@ void WebView::replyFinished(QNetworkReply *reply)
         return;
     m_reply = nullptr;
     if (reply->error() != QNetworkReply::NoError) {
+        if (m_failurePage.startsWith(kInlinePrefix, Qt::CaseInsensitive)) {
+            m_base = QUrl();
+            showPage(m_failurePage.mid(kInlinePrefix.size()), false);
+        }
         Q_EMIT fetchFinished(false);
         return;
     }

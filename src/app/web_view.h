@@ -22,6 +22,10 @@ public:
     // The target of the last navigate(), as given.
     QString target() const { return m_target; }
 
+    // An inline page ("about:" and HTML) shown when a web address cannot be fetched, as a
+    // browser shows its own notice; empty leaves the view as it was.
+    void setFailurePage(const QString &inlinePage) { m_failurePage = inlinePage; }
+
     // The manager used for web addresses (the view's own by default); not owned.
     void setNetworkAccessManager(QNetworkAccessManager *manager);
     QNetworkAccessManager *networkAccessManager() const { return m_manager; }
@@ -43,5 +47,6 @@ private:
     QPointer<QNetworkAccessManager> m_manager;
     QPointer<QNetworkReply> m_reply;
     QString m_target;
+    QString m_failurePage;
     QUrl m_base;
 };

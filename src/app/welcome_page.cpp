@@ -241,8 +241,15 @@ QString TFr_wel::offlinePage()
                           "padding:20px 0 0 12px; background-color:#E3EEFD;\">读取资讯失败，网络已断开</body>");
 }
 
+QString TFr_wel::failedPage()
+{
+    return QStringLiteral("about:<body scroll=\"no\" style=\"font-size:12px; color:#999; "
+                          "padding:20px 0 0 12px; background-color:#E3EEFD;\">读取资讯失败，请稍后再试</body>");
+}
+
 void TFr_wel::loadNews()
 {
+    m_news->setFailurePage(failedPage());
     m_news->navigate(OnlineCheck::isOnline() ? newsAddress() : offlinePage());
     // Border and scroll bars lie outside the visible part of the panel.
     m_news->setGeometry(-3, -2, 229, 229);

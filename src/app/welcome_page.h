@@ -49,6 +49,8 @@ public:
 
     static QString newsAddress();
     static QString offlinePage();
+    // Shown when the news page cannot be fetched although the machine is online.
+    static QString failedPage();
 
 public Q_SLOTS:
     void Image8Click();            // 账本

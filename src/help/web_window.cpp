@@ -33,8 +33,16 @@ QString WebWindow::offlinePage()
                           "读取盒子内容失败，网络已断开</body>");
 }
 
+QString WebWindow::failedPage()
+{
+    return QStringLiteral("about:<body scroll=\"no\" style=\"font-size:12px; color:#999; "
+                          "padding:20px 0 0 0; text-align:center; background-color:#E3EEFD;\">"
+                          "读取盒子内容失败，请稍后再试</body>");
+}
+
 void WebWindow::FormCreate(const QSize &client, int overhang)
 {
+    m_view->setFailurePage(failedPage());
     // Asked once: a window loaded offline keeps its notice for the whole run.
     m_view->navigate(OnlineCheck::isOnline() ? m_address : offlinePage());
     // The view's own border lies outside the client area.

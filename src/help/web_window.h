@@ -15,6 +15,8 @@ public:
     QString address() const { return m_address; }
 
     static QString offlinePage();
+    // Shown when the page cannot be fetched although the machine is online.
+    static QString failedPage();
 
 protected:
     // The view starts two pixels outside the client area at the left and top and is

@@ -265,6 +265,13 @@ void TestWebComponents::webAddressDoesNotWaitAndErrorsLeaveView()
     QVERIFY(finished.wait(20000));
     QCOMPARE(finished.first().first().toBool(), false);
     QCOMPARE(view.toPlainText().trimmed(), QStringLiteral("读取资讯失败，网络已断开"));
+
+    // With a failure page the view says so instead of staying as it was; the target stays.
+    view.setFailurePage(QStringLiteral("about:<body style=\"color:#999;\">读取资讯失败，请稍后再试</body>"));
+    view.navigate(QStringLiteral("http://127.0.0.1:9/"));
+    QVERIFY(finished.wait(20000));
+    QCOMPARE(view.toPlainText().trimmed(), QStringLiteral("读取资讯失败，请稍后再试"));
+    QCOMPARE(view.target(), QStringLiteral("http://127.0.0.1:9/"));
 }
 
 void TestWebComponents::fetchedPageShownAsRichText_data()
