@@ -12,6 +12,7 @@
 #include "data/query.h"
 #include "ui/centre_on_screen.h"
 #include "ui/date_field.h"
+#include "ui/form_labels.h"
 #include "ui/guard.h"
 #include "ui/line_text.h"
 #include "ui/message_box.h"
@@ -19,14 +20,6 @@
 namespace {
 
 const QString kTimeFormat = QStringLiteral("H:mm:ss");
-
-QLabel *fieldLabel(QWidget *parent, const QString &text, int x, int y)
-{
-    auto *label = new QLabel(text, parent);
-    label->setGeometry(x, y, 62, 24);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    return label;
-}
 
 // Tab leaves the time field at once, as it leaves every other field; the arrow keys and
 // the separators still walk its hours, minutes and seconds.
@@ -51,28 +44,22 @@ Tnew_zhangben::Tnew_zhangben(TDataModule2 *dm, QWidget *parent) : QDialog(parent
 
     // The name field shows all of its 20 characters.
     const int labelX = 18, fieldX = 82, fieldW = 260;
-    auto *star = new QLabel(QStringLiteral("*"), this);
-    star->setProperty("skin", QStringLiteral("required"));
-    QPalette red = star->palette();
-    red.setColor(QPalette::WindowText, QColor(0xE0, 0x10, 0x10));
-    star->setPalette(red);
-    star->setGeometry(labelX - 10, 28, 8, 24);
-    star->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    fieldLabel(this, QStringLiteral("账本名称:"), labelX, 28);
+    ui::requiredStar(this, labelX - 10, 28, 24);
+    ui::fieldLabel(this, QStringLiteral("账本名称:"), labelX, 28, 62, 24);
     m_name = new QLineEdit(this);
     m_name->setObjectName(QStringLiteral("bsSkinEdit1"));
     m_name->setMaxLength(20);
     ui::keepLineText(m_name);
     m_name->setGeometry(fieldX, 28, fieldW, 24);
 
-    fieldLabel(this, QStringLiteral("备    注:"), labelX, 64);
+    ui::fieldLabel(this, QStringLiteral("备    注:"), labelX, 64, 62, 24);
     m_remark = new QLineEdit(this);
     m_remark->setObjectName(QStringLiteral("bsSkinEdit2"));
     m_remark->setMaxLength(40);
     ui::keepLineText(m_remark);
     m_remark->setGeometry(fieldX, 64, fieldW, 24);
 
-    fieldLabel(this, QStringLiteral("创建日期:"), labelX, 100);
+    ui::fieldLabel(this, QStringLiteral("创建日期:"), labelX, 100, 62, 24);
     m_date = new DateField(this);
     m_date->setObjectName(QStringLiteral("bsSkinDateEdit1"));
     m_date->setGeometry(fieldX, 100, 130, 24);

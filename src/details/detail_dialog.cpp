@@ -13,6 +13,7 @@
 #include "records/amount_field.h"
 #include "ui/centre_on_screen.h"
 #include "ui/date_field.h"
+#include "ui/form_labels.h"
 #include "ui/guard.h"
 #include "ui/line_text.h"
 #include "ui/message_box.h"
@@ -22,26 +23,6 @@ namespace {
 const int kWidth = 398;
 const int kCategoryLimit = 20;
 const int kTextLimit = 160;
-
-QLabel *requiredStar(QWidget *parent, int x, int y)
-{
-    auto *star = new QLabel(QStringLiteral("*"), parent);
-    star->setProperty("skin", QStringLiteral("required"));
-    QPalette p = star->palette();
-    p.setColor(QPalette::WindowText, QColor(0xE0, 0x10, 0x10));
-    star->setPalette(p);
-    star->setGeometry(x, y, 8, 22);
-    star->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    return star;
-}
-
-QLabel *fieldLabel(QWidget *parent, const QString &text, int x, int y)
-{
-    auto *label = new QLabel(text, parent);
-    label->setGeometry(x, y, 54, 22);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    return label;
-}
 
 QLineEdit *textField(QWidget *parent, const char *name, int limit, int x, int y, int width)
 {
@@ -83,10 +64,10 @@ void DetailDialog::buildUi()
     int y = 24;
     const int step = 36;
 
-    requiredStar(this, 8, y);
-    fieldLabel(this, QStringLiteral("类  别:"), labelX, y);
+    ui::requiredStar(this, 8, y);
+    ui::fieldLabel(this, QStringLiteral("类  别:"), labelX, y, 54);
     m_category = textField(this, "bsSkinEdit6", kCategoryLimit, fieldX, y, 110);
-    fieldLabel(this, QStringLiteral("日  期:"), 196, y);
+    ui::fieldLabel(this, QStringLiteral("日  期:"), 196, y, 54);
     m_date = new DateField(this);
     m_date->setObjectName(QStringLiteral("bsSkinDateEdit2"));
     // 99 pixels, or what a whole date needs in the font in use.
@@ -95,19 +76,19 @@ void DetailDialog::buildUi()
     m_date->setGeometry(250, y, std::max(99, dateWidth), 22);
     y += step;
 
-    requiredStar(this, 8, y);
-    fieldLabel(this, QStringLiteral("摘  要:"), labelX, y);
+    ui::requiredStar(this, 8, y);
+    ui::fieldLabel(this, QStringLiteral("摘  要:"), labelX, y, 54);
     m_summary = textField(this, "bsSkinEdit7", kTextLimit, fieldX, y, 169);
     y += step;
 
-    requiredStar(this, 8, y);
-    fieldLabel(this, QStringLiteral("金  额:"), labelX, y);
+    ui::requiredStar(this, 8, y);
+    ui::fieldLabel(this, QStringLiteral("金  额:"), labelX, y, 54);
     m_amount = new AmountField(this);
     m_amount->setObjectName(QStringLiteral("bsSkinSpinEdit1"));
     m_amount->setGeometry(fieldX, y - 1, 110, 24);
     y += step;
 
-    fieldLabel(this, QStringLiteral("备  注:"), labelX, y);
+    ui::fieldLabel(this, QStringLiteral("备  注:"), labelX, y, 54);
     m_remark = textField(this, "bsSkinEdit8", kTextLimit, fieldX, y, 169);
 
     // Hidden carriers of the entry key and, when changing, of the line's uaid.

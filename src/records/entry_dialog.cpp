@@ -17,6 +17,7 @@
 #include "records/menu_item_manager.h"
 #include "ui/date_field.h"
 #include "ui/centre_on_screen.h"
+#include "ui/form_labels.h"
 #include "ui/guard.h"
 #include "ui/line_text.h"
 #include "ui/message_box.h"
@@ -27,26 +28,6 @@ namespace {
 const int kClientHeight = 228;
 const int kRowStep = 36;
 const int kFirstRow = 30;
-
-QLabel *requiredStar(QWidget *parent, int x, int y)
-{
-    auto *star = new QLabel(QStringLiteral("*"), parent);
-    star->setProperty("skin", QStringLiteral("required"));
-    QPalette p = star->palette();
-    p.setColor(QPalette::WindowText, QColor(0xE0, 0x10, 0x10));
-    star->setPalette(p);
-    star->setGeometry(x, y, 8, 22);
-    star->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    return star;
-}
-
-QLabel *fieldLabel(QWidget *parent, const QString &text, int x, int y)
-{
-    auto *label = new QLabel(text, parent);
-    label->setGeometry(x, y, 64, 22);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    return label;
-}
 
 } // namespace
 
@@ -81,7 +62,7 @@ void EntryDialog::buildUi()
     // Left column: (kind), summary, counterparty, date.
     int y = kFirstRow;
     if (editor) {
-        fieldLabel(this, QStringLiteral("类    别:"), 18, y);
+        ui::fieldLabel(this, QStringLiteral("类    别:"), 18, y, 64);
         auto *badge = new QLabel(this);
         badge->setObjectName(income ? QStringLiteral("img_shouru") : QStringLiteral("img_zhichu"));
         badge->setPixmap(Skin::picture(income ? QStringLiteral("badge_shouru")
@@ -91,8 +72,8 @@ void EntryDialog::buildUi()
         y += kRowStep;
     }
 
-    requiredStar(this, 8, y);
-    fieldLabel(this, QStringLiteral("项目摘要:"), 18, y);
+    ui::requiredStar(this, 8, y);
+    ui::fieldLabel(this, QStringLiteral("项目摘要:"), 18, y, 64);
     m_summary = new QLineEdit(this);
     m_summary->setObjectName(QStringLiteral("bsSkinEdit4"));
     m_summary->setMaxLength(160);
@@ -103,8 +84,8 @@ void EntryDialog::buildUi()
     m_pickSummary->setGeometry(206, y, 22, 22);
     y += kRowStep;
 
-    requiredStar(this, 8, y);
-    fieldLabel(this, QStringLiteral("单位名称:"), 18, y);
+    ui::requiredStar(this, 8, y);
+    ui::fieldLabel(this, QStringLiteral("单位名称:"), 18, y, 64);
     m_counterparty = new QLineEdit(this);
     m_counterparty->setObjectName(QStringLiteral("bsSkinEdit5"));
     m_counterparty->setMaxLength(160);
@@ -115,7 +96,7 @@ void EntryDialog::buildUi()
     m_pickCounterparty->setGeometry(206, y, 22, 22);
     y += kRowStep;
 
-    fieldLabel(this, QStringLiteral("登记日期:"), 18, y);
+    ui::fieldLabel(this, QStringLiteral("登记日期:"), 18, y, 64);
     m_date = new DateField(this);
     m_date->setObjectName(QStringLiteral("bsSkinDateEdit1"));
     m_date->setGeometry(82, y, 146, 22);
@@ -151,8 +132,8 @@ void EntryDialog::buildUi()
     for (int i = 0; i < 3; ++i) {
         const int gy = 30 + i * 42;
         if (i == 0)
-            requiredStar(group, 5, gy);
-        fieldLabel(group, labels[i], 14, gy)->setFixedWidth(60);
+            ui::requiredStar(group, 5, gy);
+        ui::fieldLabel(group, labels[i], 14, gy, 60);
         auto *f = new AmountField(group);
         f->setObjectName(QStringLiteral("bsSkinEdit%1").arg(i + 1));
         f->setGeometry(76, gy - 1, group->width() - 76 - 6, 24);
