@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <numeric>
+#include <string_view>
 #include <unordered_map>
 #include "data/db_error.h"
 
@@ -60,6 +61,7 @@ void Query::close()
     m_order.clear();
     m_overrides.clear();
     m_lazy = false;
+    m_source.reset();
     std::vector<qint64>().swap(m_keys);
     m_lazyCache.clear();
     m_baseRows = m_addedRows = 0;
@@ -138,6 +140,7 @@ void Query::open()
     m_text = std::move(text);
     m_offsets = std::move(offsets);
     m_nulls = std::move(nulls);
+    m_source.reset();
     m_baseRows = rows;
     m_addedRows = 0;
     m_order.resize(size_t(rows));
@@ -178,6 +181,7 @@ void Query::openOnDemand(const QString &keyOnlySql)
     m_keyColumn = keyColumn;
     m_keys = std::move(keys);
     m_lazy = true;
+    m_source.reset();
     m_lazyCache.clear();
     m_baseRows = int(m_keys.size());
     m_addedRows = 0;
@@ -257,6 +261,24 @@ const Query::LazyRow *Query::lazyRow(int displayRow) const
     return &m_lazyCache.constFind(stored).value();
 }
 
+void Query::openFrom(std::shared_ptr<const RowSource> source, const QStringList &fields, std::vector<int> rows)
+{
+    close();
+    Q_EMIT aboutToReset();
+    m_fields = fields;
+    m_source = std::move(source);
+    m_baseRows = m_source->rowCount();
+    m_addedRows = 0;
+    m_order = std::move(rows);
+    m_overrides.clear();
+    m_pendingRow = -1;
+    m_sortField.clear();
+    m_open = true;
+    m_current = m_order.empty() ? -1 : 0;
+    Q_EMIT resetDone();
+    Q_EMIT currentRowChanged(m_current);
+}
+
 void Query::openWithRow(const QStringList &fields, const QStringList &values)
 {
     close();
@@ -308,6 +330,8 @@ bool Query::isNull(int row, int column) const
             return false;
         return lazyRow(row)->nulls[size_t(column)];
     }
+    if (m_source)
+        return m_source->isNull(storedRow(row), column);
     return m_nulls[size_t(storedRow(row)) * size_t(columnCount()) + size_t(column)];
 }
 
@@ -321,6 +345,12 @@ QString Query::value(int row, int column) const
         if (column == m_keyColumn && storedRow(row) < m_baseRows)
             return QString::number(m_keys[size_t(storedRow(row))]);
         return lazyRow(row)->values.at(column);
+    }
+    if (m_source) {
+        if (m_source->isNull(storedRow(row), column))
+            return QString();
+        const QByteArrayView b = m_source->bytes(storedRow(row), column);
+        return storedText(b.data(), b.size());
     }
     const size_t cell = size_t(storedRow(row)) * size_t(columnCount()) + size_t(column);
     if (m_nulls[cell])
@@ -385,23 +415,49 @@ double numberKey(const QByteArray &t, bool *ok)
 }
 } // namespace
 
-std::vector<std::pair<bool, QByteArray>> Query::columnForSort(int col) const
+std::vector<Query::SortCell> Query::columnForSort(int col, std::vector<QByteArray> &keep) const
 {
     const size_t n = m_order.size();
-    std::vector<std::pair<bool, QByteArray>> cells(n);
+    std::vector<SortCell> cells(n);
+    // Texts of edited rows live here while the sort runs; counted first so that no
+    // reallocation moves them.
+    size_t edited = 0;
+    if (!m_overrides.isEmpty())
+        for (size_t i = 0; i < n; ++i)
+            edited += overlay(int(i)) != nullptr;
+    keep.reserve(edited + (m_lazy ? size_t(m_baseRows) : 0));
+    auto own = [&keep](QByteArray bytes) {
+        keep.push_back(std::move(bytes));
+        return SortCell{false, keep.back().constData(), uint32_t(keep.back().size())};
+    };
+    auto fromOverlay = [&](const QStringList *o) {
+        if (o->at(col).isNull())
+            return SortCell{true, nullptr, 0};
+        return own(o->at(col).toUtf8());
+    };
     if (!m_lazy) {
         for (size_t i = 0; i < n; ++i) {
             const int r = int(i);
             if (const QStringList *o = overlay(r)) {
-                cells[i] = {o->at(col).isNull(), o->at(col).toUtf8()};
+                cells[i] = fromOverlay(o);
+                continue;
+            }
+            if (m_source) {
+                const int s = storedRow(r);
+                if (m_source->isNull(s, col)) {
+                    cells[i] = {true, nullptr, 0};
+                } else {
+                    const QByteArrayView b = m_source->bytes(s, col);
+                    cells[i] = {false, b.data(), uint32_t(b.size())};
+                }
                 continue;
             }
             const size_t cell = size_t(storedRow(r)) * size_t(columnCount()) + size_t(col);
             if (m_nulls[cell]) {
-                cells[i] = {true, QByteArray()};
+                cells[i] = {true, nullptr, 0};
             } else {
                 const uint32_t a = m_offsets[cell], b = m_offsets[cell + 1];
-                cells[i] = {false, QByteArray(m_text.data() + a, qsizetype(b - a))};
+                cells[i] = {false, m_text.data() + a, b - a};
             }
         }
         return cells;
@@ -438,10 +494,12 @@ std::vector<std::pair<bool, QByteArray>> Query::columnForSort(int col) const
     if (rc != SQLITE_DONE)
         m_conn->fail();
     for (size_t i = 0; i < n; ++i) {
-        if (const QStringList *o = overlay(int(i)))
-            cells[i] = {o->at(col).isNull(), o->at(col).toUtf8()};
-        else
-            cells[i] = std::move(byStored[size_t(m_order[i])]);
+        if (const QStringList *o = overlay(int(i))) {
+            cells[i] = fromOverlay(o);
+            continue;
+        }
+        auto &c = byStored[size_t(m_order[i])];
+        cells[i] = c.first ? SortCell{true, nullptr, 0} : own(std::move(c.second));
     }
     return cells;
 }
@@ -451,7 +509,8 @@ void Query::sort(const QString &fieldName, Qt::SortOrder order, SortKind kind)
     const int col = fieldIndex(fieldName);
     if (!m_open || col < 0)
         return;
-    std::vector<std::pair<bool, QByteArray>> cells = columnForSort(col);
+    std::vector<QByteArray> keep;
+    std::vector<SortCell> cells = columnForSort(col, keep);
     Q_EMIT aboutToReset();
     const int keepStored = m_current >= 0 ? storedRow(m_current) : -1;
     const size_t n = m_order.size();
@@ -462,23 +521,34 @@ void Query::sort(const QString &fieldName, Qt::SortOrder order, SortKind kind)
         // rank: 0 null, 1 text that is no number, 2 number
         std::vector<std::pair<int, double>> keys(n);
         for (size_t i = 0; i < n; ++i) {
-            if (cells[i].first) {
+            if (cells[i].null) {
                 keys[i] = {0, 0};
                 continue;
             }
             bool ok = false;
-            const double d = numberKey(cells[i].second, &ok);
+            const double d = numberKey(QByteArray::fromRawData(cells[i].p, qsizetype(cells[i].n)), &ok);
             keys[i] = ok ? std::make_pair(2, d) : std::make_pair(1, 0.0);
         }
         std::stable_sort(idx.begin(), idx.end(), [&](int a, int b) {
             return desc ? keys[size_t(b)] < keys[size_t(a)] : keys[size_t(a)] < keys[size_t(b)];
         });
     } else {
+        // Bytes compared as unsigned, shorter first on a common start; the first eight
+        // bytes as one number settle most comparisons.
+        std::vector<uint64_t> head(n, 0);
+        for (size_t i = 0; i < n; ++i) {
+            uint64_t h = 0;
+            for (uint32_t k = 0; k < 8; ++k)
+                h = (h << 8) | (k < cells[i].n ? uchar(cells[i].p[k]) : 0u);
+            head[i] = h;
+        }
         auto less = [&](int a, int b) {
-            const auto &x = cells[size_t(a)], &y = cells[size_t(b)];
-            if (x.first != y.first)
-                return x.first;
-            return x.second < y.second;
+            const SortCell &x = cells[size_t(a)], &y = cells[size_t(b)];
+            if (x.null != y.null)
+                return x.null;
+            if (head[size_t(a)] != head[size_t(b)])
+                return head[size_t(a)] < head[size_t(b)];
+            return std::string_view(x.p ? x.p : "", x.n) < std::string_view(y.p ? y.p : "", y.n);
         };
         std::stable_sort(idx.begin(), idx.end(), [&](int a, int b) { return desc ? less(b, a) : less(a, b); });
     }
