@@ -128,56 +128,90 @@ void noop(sqlite3_context *ctx, int, sqlite3_value **) { sqlite3_result_null(ctx
 
 } // namespace
 
-// The rows, compactly: every cell's bytes back to back. Rows are only ever added.
+// The rows, compactly, in blocks of rows: a block's cells back to back, each row's cells
+// placed by their ends within the row. Rows are only ever added, and a block is never
+// moved once full, so a million rows grow without copying what is already held.
 class BookCache::Store : public RowSource
 {
 public:
-    explicit Store(int columns) : m_columns(columns), m_odd(size_t(columns), false) { m_offsets.push_back(0); }
+    explicit Store(int columns) : m_columns(columns), m_odd(size_t(columns), false) {}
 
     int rowCount() const override { return m_rows; }
-    bool isNull(int row, int column) const override { return m_nulls[cell(row, column)]; }
+    bool isNull(int row, int column) const override
+    {
+        const Block &b = *m_blocks[size_t(row) >> kShift];
+        return b.nulls[size_t(row & kMask) * size_t(m_columns) + size_t(column)];
+    }
     QByteArrayView bytes(int row, int column) const override
     {
-        const size_t c = cell(row, column);
-        return QByteArrayView(m_text.data() + m_offsets[c], qsizetype(m_offsets[c + 1] - m_offsets[c]));
+        const Block &b = *m_blocks[size_t(row) >> kShift];
+        const size_t r = size_t(row & kMask);
+        const uint16_t *ends = b.ends.data() + r * size_t(m_columns);
+        const uint32_t from = column == 0 ? 0 : ends[column - 1];
+        return QByteArrayView(b.text.data() + b.rowStart[r] + from, qsizetype(ends[column] - from));
     }
     // A column holding a value that is neither text nor NULL.
     bool odd(int column) const { return column < 0 || m_odd[size_t(column)]; }
 
-    // Appends the statement's current row; returns its number.
+    // Appends the statement's current row and returns its number; -1 when the row is too
+    // long to be held here.
     int append(sqlite3_stmt *st)
     {
+        if (m_blocks.empty() || m_blocks.back()->rows == kBlockRows) {
+            if (!m_blocks.empty())
+                m_blocks.back()->text.shrink_to_fit();
+            m_blocks.push_back(std::make_unique<Block>());
+            Block &b = *m_blocks.back();
+            b.rowStart.reserve(kBlockRows);
+            b.ends.reserve(size_t(kBlockRows) * size_t(m_columns));
+            b.nulls.reserve(size_t(kBlockRows) * size_t(m_columns));
+        }
+        Block &b = *m_blocks.back();
+        const size_t start = b.text.size();
+        if (start > UINT32_MAX - 65535)
+            return -1;
+        size_t length = 0;
         for (int c = 0; c < m_columns; ++c) {
             const int type = sqlite3_column_type(st, c);
             const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(st, c));
+            const size_t n = p ? size_t(sqlite3_column_bytes(st, c)) : 0;
+            if (length + n > 65535) {
+                b.text.resize(start);
+                b.ends.resize(size_t(b.rows) * size_t(m_columns));
+                b.nulls.resize(size_t(b.rows) * size_t(m_columns));
+                return -1;
+            }
             if (type != SQLITE_TEXT && type != SQLITE_NULL)
                 m_odd[size_t(c)] = true;
-            if (!p) {
-                m_nulls.push_back(true);
-            } else {
-                const size_t n = size_t(sqlite3_column_bytes(st, c));
-                if (m_text.size() + n > UINT32_MAX)
-                    throw DbError(QStringLiteral("result too large"));
-                m_text.insert(m_text.end(), p, p + n);
-                m_nulls.push_back(false);
-            }
-            m_offsets.push_back(uint32_t(m_text.size()));
+            b.text.insert(b.text.end(), p, p + n);
+            length += n;
+            b.ends.push_back(uint16_t(length));
+            b.nulls.push_back(p == nullptr);
         }
+        b.rowStart.push_back(uint32_t(start));
+        ++b.rows;
         return m_rows++;
     }
-    void shrink()
+    void finish()
     {
-        m_text.shrink_to_fit();
-        m_offsets.shrink_to_fit();
+        if (!m_blocks.empty())
+            m_blocks.back()->text.shrink_to_fit();
     }
 
 private:
-    size_t cell(int row, int column) const { return size_t(row) * size_t(m_columns) + size_t(column); }
+    static constexpr int kShift = 12;
+    static constexpr int kBlockRows = 1 << kShift;
+    static constexpr int kMask = kBlockRows - 1;
+    struct Block {
+        int rows = 0;
+        std::vector<char> text;
+        std::vector<uint32_t> rowStart;
+        std::vector<uint16_t> ends;   // per cell: its end within the row
+        std::vector<bool> nulls;
+    };
     int m_columns;
     int m_rows = 0;
-    std::vector<char> m_text;
-    std::vector<uint32_t> m_offsets;
-    std::vector<bool> m_nulls;
+    std::vector<std::unique_ptr<Block>> m_blocks;
     std::vector<bool> m_odd;
 };
 
@@ -244,10 +278,10 @@ void BookCache::drop()
     m_totalsReady = false;
 }
 
-void BookCache::load(const QString &key)
+bool BookCache::load(const QString &key)
 {
     if (isCurrent(key))
-        return;
+        return true;
     // The old rows go first: two books of a million rows would not fit side by side.
     drop();
     if (!m_conn->isOpen())
@@ -262,17 +296,18 @@ void BookCache::load(const QString &key)
     auto store = std::make_shared<Store>(cols);
     std::vector<int> order;
     int rc;
-    try {
-        while ((rc = sqlite3_step(st)) == SQLITE_ROW)
-            order.push_back(store->append(st));
-    } catch (...) {
-        sqlite3_finalize(st);
-        throw;
+    bool fits = true;
+    while (fits && (rc = sqlite3_step(st)) == SQLITE_ROW) {
+        const int row = store->append(st);
+        fits = row >= 0;
+        order.push_back(row);
     }
     sqlite3_finalize(st);
+    if (!fits)
+        return false;
     if (rc != SQLITE_DONE)
         m_conn->fail();
-    store->shrink();
+    store->finish();
     m_fields = fields;
     m_store = std::move(store);
     m_order = std::move(order);
@@ -290,6 +325,7 @@ void BookCache::load(const QString &key)
     m_stamp = after == before ? after : Stamp();
     if (m_bidColumn < 0)
         m_stamp = Stamp();
+    return true;
 }
 
 bool BookCache::search(const QString &kind, const QString &summary, const QString &party,
@@ -364,7 +400,7 @@ void BookCache::refreshRow(qint64 bid)
                                        {{QStringLiteral(":bid"), QString::number(bid)}, {QStringLiteral(":key"), m_key}});
     int added = -1;
     int rc = sqlite3_step(st);
-    try {
+    {
         if (rc == SQLITE_ROW) {
             if (sqlite3_column_count(st) != m_fields.size()) {
                 sqlite3_finalize(st);
@@ -372,11 +408,13 @@ void BookCache::refreshRow(qint64 bid)
                 return;
             }
             added = m_store->append(st);
+            if (added < 0) {
+                sqlite3_finalize(st);
+                drop();
+                return;
+            }
             rc = sqlite3_step(st);
         }
-    } catch (...) {
-        sqlite3_finalize(st);
-        throw;
     }
     sqlite3_finalize(st);
     if (rc != SQLITE_DONE)

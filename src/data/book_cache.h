@@ -29,8 +29,9 @@ public:
 
     // True when the rows in memory are those of `key` and still what the file holds.
     bool isCurrent(const QString &key) const;
-    // Makes the rows current for `key`, loading them when needed. Throws DbError.
-    void load(const QString &key);
+    // Makes the rows current for `key`, loading them when needed; false when the book
+    // holds an entry too long to be kept here (the engine answers then). Throws DbError.
+    bool load(const QString &key);
     // Forgets the rows (and their memory).
     void drop();
 

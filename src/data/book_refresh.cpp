@@ -59,16 +59,16 @@ void openEntries(TDataModule2 &dm)
     BookCache &cache = BookCache::of(dm);
     QStringList v;
     if (q->sql() == entriesSql() && boundAs(q->params(), {QStringLiteral(":key")}, v)) {
-        cache.load(v[0]);
-        q->openFrom(cache.rows(), cache.fields(), cache.bookOrder());
-        return;
+        if (cache.load(v[0])) {
+            q->openFrom(cache.rows(), cache.fields(), cache.bookOrder());
+            return;
+        }
     }
     if (q->sql() == searchSql()
         && boundAs(q->params(), {QStringLiteral(":kind"), QStringLiteral(":summary"), QStringLiteral(":party"),
                                  QStringLiteral(":key")}, v)) {
-        cache.load(v[3]);
         std::vector<int> rows;
-        if (cache.search(v[0], v[1], v[2], rows)) {
+        if (cache.load(v[3]) && cache.search(v[0], v[1], v[2], rows)) {
             q->openFrom(cache.rows(), cache.fields(), std::move(rows));
             return;
         }

@@ -407,6 +407,52 @@ private Q_SLOTS:
         COMPARE_STATE(b, "back in range");
     }
 
+    // A book larger than a block of rows in memory.
+    void largeBookMatchesTheEngine()
+    {
+        Bench b(15);
+        {
+            Connection::Transaction t(b.dm->conn_jz_m);
+            for (int i = 0; i < 9000; ++i)
+                b.insertRandom("1");
+            t.commit();
+        }
+        b.refresh();
+        COMPARE_STATE(b, "large");
+        // Answered from memory, not by the engine.
+        QVERIFY(BookCache::of(*b.dm).isCurrent(b.key()));
+        QVERIFY(!b.dm->Query_jz_ab->readsOnDemand());
+        b.search(containsPattern("收"), "%", containsPattern("a"));
+        COMPARE_STATE(b, "large searched");
+        b.refresh();
+        b.dm->Query_jz_ab->sort("b3", Qt::AscendingOrder, Query::SortKind::Text);
+        b.sorts << Sort{"b3", Qt::AscendingOrder, Query::SortKind::Text};
+        b.dm->Query_jz_ab->sort("b5", Qt::DescendingOrder, Query::SortKind::Number);
+        b.sorts << Sort{"b5", Qt::DescendingOrder, Query::SortKind::Number};
+        COMPARE_STATE(b, "large sorted");
+        for (int i = 0; i < 3; ++i) {
+            b.save(i == 1);
+            COMPARE_STATE(b, "large saved");
+            QVERIFY(BookCache::of(*b.dm).isCurrent(b.key()));
+            b.remove();
+            COMPARE_STATE(b, "large deleted");
+        }
+    }
+
+    // An entry too long for the rows in memory: the engine answers for that book.
+    void longEntryIsLeftToTheEngine()
+    {
+        Bench b(14);
+        b.dm->conn_jz_m.exec("insert into jz_ab (b1,b3,b5,b14) values ('收入',:t,'1.5','1')",
+                             {{":t", QString(70000, QChar('x'))}});
+        b.refresh();
+        COMPARE_STATE(b, "long entry");
+        b.search("%%", "%x%", "%");
+        COMPARE_STATE(b, "long entry searched");
+        b.save(false);
+        COMPARE_STATE(b, "long entry, saved beside");
+    }
+
     // A restored file comes back under a connection opened afresh.
     void reopenedFileIsReadAgain()
     {
