@@ -313,9 +313,6 @@ bool BookCache::load(const QString &key)
     m_order = std::move(order);
     m_key = key;
     m_bidColumn = int(fields.indexOf(QStringLiteral("bid")));
-    const char *const search[] = {"b1", "b3", "b4"};
-    for (int i = 0; i < 3; ++i)
-        m_searchColumns[size_t(i)] = int(fields.indexOf(QString::fromLatin1(search[i])));
     const char *const amounts[] = {"b5", "b6", "b7", "b8", "b9", "b10"};
     for (int i = 0; i < 6; ++i)
         m_amountColumns[size_t(i)] = int(fields.indexOf(QString::fromLatin1(amounts[i])));
@@ -328,17 +325,23 @@ bool BookCache::load(const QString &key)
     return true;
 }
 
-bool BookCache::search(const QString &kind, const QString &summary, const QString &party,
-                       std::vector<int> &out) const
+bool BookCache::search(const QList<Like> &likes, std::vector<int> &out) const
 {
-    const QByteArray patterns[3] = {kind.toUtf8(), summary.toUtf8(), party.toUtf8()};
-    for (int i = 0; i < 3; ++i) {
+    if (!m_store)
+        return false;
+    const int n = int(likes.size());
+    std::vector<QByteArray> patterns;
+    std::vector<int> columns;
+    for (const Like &like : likes) {
+        const int col = int(m_fields.indexOf(like.first));
         // Long patterns are the engine's to refuse; odd values the engine's to read.
-        if (patterns[i].size() > 1000 || m_store->odd(m_searchColumns[size_t(i)]))
+        if (col < 0 || like.second.isNull() || m_store->odd(col) || like.second.size() > 1000)
             return false;
+        columns.push_back(col);
+        patterns.push_back(like.second.toUtf8());
     }
-    Text pat[3];
-    for (int i = 0; i < 3; ++i) {
+    std::vector<Text> pat(static_cast<size_t>(n));
+    for (size_t i = 0; i < size_t(n); ++i) {
         const auto *p = reinterpret_cast<const unsigned char *>(patterns[i].constData());
         pat[i] = {p, p + patterns[i].size()};
     }
@@ -346,8 +349,8 @@ bool BookCache::search(const QString &kind, const QString &summary, const QStrin
     const Store &s = *m_store;
     for (const int row : m_order) {
         bool keep = true;
-        for (int i = 0; i < 3 && keep; ++i) {
-            const int col = m_searchColumns[size_t(i)];
+        for (size_t i = 0; i < size_t(n) && keep; ++i) {
+            const int col = columns[i];
             if (s.isNull(row, col)) {
                 keep = false;
                 break;

@@ -2,6 +2,8 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QList>
+#include <QPair>
 #include <array>
 #include <memory>
 #include <vector>
@@ -40,9 +42,10 @@ public:
     // Source rows of the whole book, newest first.
     const std::vector<int> &bookOrder() const { return m_order; }
 
-    // The rows of the book where b1, b3 and b4 are like the three patterns (escape '\'),
+    // The rows of the book where every field named is like its pattern (escape '\'),
     // newest first. False when the answer must come from the engine instead.
-    bool search(const QString &kind, const QString &summary, const QString &party, std::vector<int> &out) const;
+    using Like = QPair<QString, QString>;   // field, pattern
+    bool search(const QList<Like> &likes, std::vector<int> &out) const;
 
     // The book's sum of b5 .. b10 (index 0 .. 5) as the registered sum() gives it; a null
     // text for NULL. False when the engine must compute it.
@@ -92,7 +95,6 @@ private:
     Stamp m_stamp;
     std::shared_ptr<bool> m_alive;   // false once the engine closed the connection
     int m_bidColumn = -1;
-    std::array<int, 3> m_searchColumns{{-1, -1, -1}};
     std::array<int, 6> m_amountColumns{{-1, -1, -1, -1, -1, -1}};
     bool m_totalsReady = false;       // m_sums cover every row of m_order
     std::array<DecimalSum, 6> m_sums;

@@ -52,29 +52,51 @@ bool boundAs(const Params &params, const QStringList &names, QStringList &values
 
 } // namespace
 
-void openEntries(TDataModule2 &dm)
+QString kindSql()
 {
-    Query *q = dm.Query_jz_ab;
+    return QStringLiteral("select * from jz_ab where b1 like :kind escape '\\' and b14 = :key "
+                          "order by bid desc");
+}
+
+void openBookQuery(TDataModule2 &dm, Query *q)
+{
     q->close();
     BookCache &cache = BookCache::of(dm);
     QStringList v;
-    if (q->sql() == entriesSql() && boundAs(q->params(), {QStringLiteral(":key")}, v)) {
-        if (cache.load(v[0])) {
-            q->openFrom(cache.rows(), cache.fields(), cache.bookOrder());
-            return;
+    if (q->connection() == &dm.conn_jz_m) {
+        QString key;
+        QList<BookCache::Like> likes;
+        bool known = true;
+        if (q->sql() == entriesSql() && boundAs(q->params(), {QStringLiteral(":key")}, v)) {
+            key = v[0];
+        } else if (q->sql() == searchSql()
+                   && boundAs(q->params(), {QStringLiteral(":kind"), QStringLiteral(":summary"),
+                                            QStringLiteral(":party"), QStringLiteral(":key")}, v)) {
+            likes = {{QStringLiteral("b1"), v[0]}, {QStringLiteral("b3"), v[1]}, {QStringLiteral("b4"), v[2]}};
+            key = v[3];
+        } else if (q->sql() == kindSql()
+                   && boundAs(q->params(), {QStringLiteral(":kind"), QStringLiteral(":key")}, v)) {
+            likes = {{QStringLiteral("b1"), v[0]}};
+            key = v[1];
+        } else {
+            known = false;
         }
-    }
-    if (q->sql() == searchSql()
-        && boundAs(q->params(), {QStringLiteral(":kind"), QStringLiteral(":summary"), QStringLiteral(":party"),
-                                 QStringLiteral(":key")}, v)) {
         std::vector<int> rows;
-        if (cache.load(v[3]) && cache.search(v[0], v[1], v[2], rows)) {
-            q->openFrom(cache.rows(), cache.fields(), std::move(rows));
-            return;
+        if (known && cache.load(key)) {
+            if (likes.isEmpty()) {
+                q->openFrom(cache.rows(), cache.fields(), cache.bookOrder());
+                return;
+            }
+            if (cache.search(likes, rows)) {
+                q->openFrom(cache.rows(), cache.fields(), std::move(rows));
+                return;
+            }
         }
     }
     q->open();
 }
+
+void openEntries(TDataModule2 &dm) { openBookQuery(dm, dm.Query_jz_ab); }
 
 void loadEntries(TDataModule2 &dm)
 {

@@ -1,6 +1,7 @@
 #pragma once
 #include <QString>
 
+class Query;
 class TDataModule2;
 
 // Re-reads the current book, its entries and its six totals.
@@ -14,6 +15,11 @@ QString bookKey(const TDataModule2 &dm);
 // :summary, :party: contains-patterns with the escape '\'; :key).
 QString entriesSql();
 QString searchSql();
+// The entries of one kind of the book (:kind, a contains-pattern; :key), newest first.
+QString kindSql();
+// Opens a query on the ledger with the statement it holds: from the book's rows in memory
+// when the statement is one of those three, else through the engine.
+void openBookQuery(TDataModule2 &dm, Query *q);
 // Opens the entry list with the statement it holds: from the book's rows in memory when
 // the statement is one of those two, else through the engine.
 void openEntries(TDataModule2 &dm);

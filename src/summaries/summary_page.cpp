@@ -135,11 +135,7 @@ QStringList SummaryPage::plainTitles() const
 
 QString SummaryPage::kindText() const { return m_kindLabel->text(); }
 
-QString SummaryPage::pageSql()
-{
-    return QStringLiteral("select * from jz_ab where b1 like :kind escape '\\' and b14 = :key "
-                          "order by bid desc");
-}
+QString SummaryPage::pageSql() { return BookRefresh::kindSql(); }
 
 void SummaryPage::attachData(TDataModule2 *dm)
 {
@@ -175,7 +171,7 @@ void SummaryPage::rebuildList()
     // The kind is read from the label each time, as a literal contains-match.
     m_query->bind(QStringLiteral(":kind"), QuickSearch::containsPattern(kindText()));
     m_query->bind(QStringLiteral(":key"), BookRefresh::bookKey(*m_dm));
-    m_query->open();
+    BookRefresh::openBookQuery(*m_dm, m_query);
 }
 
 void SummaryPage::resetTitles()

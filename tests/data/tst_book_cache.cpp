@@ -219,6 +219,21 @@ struct Bench {
         sorts.clear();
         BookRefresh::openEntries(*dm);
     }
+    // A summary page's list: the entries of one kind, on a query of its own.
+    void kindList(Query &page, const QString &kind)
+    {
+        page.close();
+        page.setSql(BookRefresh::kindSql());
+        page.bind(":kind", kind);
+        page.bind(":key", key());
+        BookRefresh::openBookQuery(*dm, &page);
+        Query e(&dm->conn_jz_m, "expected");
+        e.setSql(BookRefresh::kindSql());
+        e.bind(":kind", kind);
+        e.bind(":key", key());
+        e.open();
+        QCOMPARE(dump(page), dump(e));
+    }
     QString randomPattern() { return rng.bounded(3) == 0 ? pick(kPatterns) : containsPattern(pick(kPhrases)); }
     void sort()
     {
@@ -342,7 +357,7 @@ private Q_SLOTS:
         COMPARE_STATE(b, "start");
         for (int step = 0; step < 150; ++step) {
             QString what;
-            switch (b.rng.bounded(12)) {
+            switch (b.rng.bounded(13)) {
             case 0: what = "refresh"; b.refresh(); break;
             case 1: case 2: {
                 const QString k = b.rng.bounded(2) ? containsPattern(b.pick({"", "收入", "支出", "收"})) : b.randomPattern();
@@ -356,6 +371,11 @@ private Q_SLOTS:
             case 6: what = "save edit"; b.save(true); break;
             case 7: what = "delete"; b.remove(); break;
             case 8: what = "switch"; b.switchBook(); break;
+            case 12: {
+                Query page(&b.dm->conn_jz_m, "page");
+                b.kindList(page, b.rng.bounded(2) ? containsPattern(b.pick({"收入", "支出"})) : b.randomPattern());
+                break;
+            }
             case 9: what = "rerun"; b.sorts.clear(); BookRefresh::rerunEntries(*b.dm); b.totals(); break;
             case 10: what = "change behind"; b.changeBehind(false); b.refresh(); break;
             case 11: what = "change by another connection"; b.changeBehind(true); b.refresh(); break;
