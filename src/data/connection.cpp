@@ -45,10 +45,12 @@ void Connection::open(const QString &path, const QByteArray &key, bool create)
 
 int Connection::cacheKiB() const
 {
-    // Room for the file as it is plus growth, capped so a huge file cannot eat memory.
+    // Room for the file as it is plus growth, capped so a huge file cannot eat memory: the
+    // current book's entries are held in memory anyway (BookCache), so a large ledger needs
+    // the pages only for the passes that remain.
     const qint64 size = QFileInfo(m_path).size();
     const qint64 kib = size / 1024 * 5 / 4 + 16 * 1024;
-    return int(qMin<qint64>(kib, 512 * 1024));
+    return int(qMin<qint64>(kib, 64 * 1024));
 }
 
 void Connection::close()

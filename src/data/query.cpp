@@ -3,6 +3,7 @@
 #include <sqlcipher/sqlite3.h>
 #include <QStringDecoder>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <numeric>
 #include <string_view>
@@ -517,40 +518,88 @@ void Query::sort(const QString &fieldName, Qt::SortOrder order, SortKind kind)
     std::vector<int> idx(n);
     std::iota(idx.begin(), idx.end(), 0);
     const bool desc = order == Qt::DescendingOrder;
+    // A stable sort has one result for a consistent order: the keys travel with the row
+    // numbers, so that comparing touches neighbouring memory only.
     if (kind == SortKind::Number) {
         // rank: 0 null, 1 text that is no number, 2 number
-        std::vector<std::pair<int, double>> keys(n);
+        struct Item {
+            int rank;
+            double d;
+            int idx;
+        };
+        std::vector<Item> items(n);
+        bool unordered = false;   // a NaN compares neither way: keep the one sort it ever had
         for (size_t i = 0; i < n; ++i) {
-            if (cells[i].null) {
-                keys[i] = {0, 0};
+            items[i] = {0, 0, int(i)};
+            if (cells[i].null)
                 continue;
-            }
             bool ok = false;
             const double d = numberKey(QByteArray::fromRawData(cells[i].p, qsizetype(cells[i].n)), &ok);
-            keys[i] = ok ? std::make_pair(2, d) : std::make_pair(1, 0.0);
+            if (ok) {
+                items[i].rank = 2;
+                items[i].d = d;
+                unordered |= std::isnan(d);
+            } else {
+                items[i].rank = 1;
+            }
         }
-        std::stable_sort(idx.begin(), idx.end(), [&](int a, int b) {
-            return desc ? keys[size_t(b)] < keys[size_t(a)] : keys[size_t(a)] < keys[size_t(b)];
-        });
+        if (unordered) {
+            std::vector<std::pair<int, double>> keys(n);
+            for (size_t i = 0; i < n; ++i)
+                keys[i] = {items[i].rank, items[i].d};
+            std::stable_sort(idx.begin(), idx.end(), [&](int a, int b) {
+                return desc ? keys[size_t(b)] < keys[size_t(a)] : keys[size_t(a)] < keys[size_t(b)];
+            });
+        } else {
+            auto less = [](const Item &x, const Item &y) {
+                return x.rank != y.rank ? x.rank < y.rank : x.d < y.d;
+            };
+            std::stable_sort(items.begin(), items.end(),
+                             [&](const Item &a, const Item &b) { return desc ? less(b, a) : less(a, b); });
+            for (size_t i = 0; i < n; ++i)
+                idx[i] = items[i].idx;
+        }
     } else {
-        // Bytes compared as unsigned, shorter first on a common start; the first eight
-        // bytes as one number settle most comparisons.
-        std::vector<uint64_t> head(n, 0);
-        for (size_t i = 0; i < n; ++i) {
-            uint64_t h = 0;
-            for (uint32_t k = 0; k < 8; ++k)
-                h = (h << 8) | (k < cells[i].n ? uchar(cells[i].p[k]) : 0u);
-            head[i] = h;
-        }
-        auto less = [&](int a, int b) {
-            const SortCell &x = cells[size_t(a)], &y = cells[size_t(b)];
-            if (x.null != y.null)
-                return x.null;
-            if (head[size_t(a)] != head[size_t(b)])
-                return head[size_t(a)] < head[size_t(b)];
-            return std::string_view(x.p ? x.p : "", x.n) < std::string_view(y.p ? y.p : "", y.n);
+        // Bytes compared as unsigned, shorter first on a common start. NULL comes first
+        // (last when descending), in the order the rows stood; the first sixteen bytes as
+        // two numbers settle nearly every other comparison.
+        struct Item {
+            uint64_t a, b;
+            int idx;
         };
-        std::stable_sort(idx.begin(), idx.end(), [&](int a, int b) { return desc ? less(b, a) : less(a, b); });
+        std::vector<int> nulls;
+        std::vector<Item> items;
+        items.reserve(n);
+        for (size_t i = 0; i < n; ++i) {
+            const SortCell &c = cells[i];
+            if (c.null) {
+                nulls.push_back(int(i));
+                continue;
+            }
+            uint64_t h[2] = {0, 0};
+            for (uint32_t k = 0; k < 16; ++k)
+                h[k / 8] = (h[k / 8] << 8) | (k < c.n ? uchar(c.p[k]) : 0u);
+            items.push_back({h[0], h[1], int(i)});
+        }
+        auto less = [&](const Item &x, const Item &y) {
+            if (x.a != y.a)
+                return x.a < y.a;
+            if (x.b != y.b)
+                return x.b < y.b;
+            const SortCell &p = cells[size_t(x.idx)], &q = cells[size_t(y.idx)];
+            return std::string_view(p.p, p.n) < std::string_view(q.p, q.n);
+        };
+        std::stable_sort(items.begin(), items.end(),
+                         [&](const Item &a, const Item &b) { return desc ? less(b, a) : less(a, b); });
+        size_t at = 0;
+        if (!desc)
+            for (const int i : nulls)
+                idx[at++] = i;
+        for (const Item &it : items)
+            idx[at++] = it.idx;
+        if (desc)
+            for (const int i : nulls)
+                idx[at++] = i;
     }
     std::vector<int> order2(n);
     for (size_t i = 0; i < n; ++i)
