@@ -3,6 +3,7 @@
 #include <sqlcipher/sqlite3.h>
 #include <algorithm>
 #include <cstring>
+#include <malloc.h>
 #include "data/data_module.h"
 #include "data/db_error.h"
 
@@ -282,8 +283,12 @@ bool BookCache::load(const QString &key)
 {
     if (isCurrent(key))
         return true;
-    // The old rows go first: two books of a million rows would not fit side by side.
+    // The old rows go first: two books of a million rows would not fit side by side. Their
+    // memory goes back to the system before the new rows grow.
+    const bool held = m_store != nullptr;
     drop();
+    if (held)
+        malloc_trim(0);
     if (!m_conn->isOpen())
         throw DbError(QStringLiteral("database not open"));
     watchConnection();

@@ -45,12 +45,12 @@ void Connection::open(const QString &path, const QByteArray &key, bool create)
 
 int Connection::cacheKiB() const
 {
-    // Room for the file as it is plus growth, capped so a huge file cannot eat memory: the
-    // current book's entries are held in memory anyway (BookCache), so a large ledger needs
-    // the pages only for the passes that remain.
+    // Room for the file as it is plus growth, capped so a huge file cannot eat memory. The
+    // current book's entries are held in memory (BookCache): the ledger needs its pages only
+    // for the few passes that remain, which a file of a million entries would not fit anyway.
     const qint64 size = QFileInfo(m_path).size();
     const qint64 kib = size / 1024 * 5 / 4 + 16 * 1024;
-    return int(qMin<qint64>(kib, 64 * 1024));
+    return int(qMin<qint64>(kib, m_name == QLatin1String("conn_jz_m") ? 8 * 1024 : 512 * 1024));
 }
 
 void Connection::close()

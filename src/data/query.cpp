@@ -554,8 +554,15 @@ void Query::sort(const QString &fieldName, Qt::SortOrder order, SortKind kind)
             auto less = [](const Item &x, const Item &y) {
                 return x.rank != y.rank ? x.rank < y.rank : x.d < y.d;
             };
-            std::stable_sort(items.begin(), items.end(),
-                             [&](const Item &a, const Item &b) { return desc ? less(b, a) : less(a, b); });
+            // Equal keys in the order the rows stood: what a stable sort gives, without
+            // its buffer.
+            std::sort(items.begin(), items.end(), [&](const Item &a, const Item &b) {
+                if (desc ? less(b, a) : less(a, b))
+                    return true;
+                if (desc ? less(a, b) : less(b, a))
+                    return false;
+                return a.idx < b.idx;
+            });
             for (size_t i = 0; i < n; ++i)
                 idx[i] = items[i].idx;
         }
@@ -581,16 +588,22 @@ void Query::sort(const QString &fieldName, Qt::SortOrder order, SortKind kind)
                 h[k / 8] = (h[k / 8] << 8) | (k < c.n ? uchar(c.p[k]) : 0u);
             items.push_back({h[0], h[1], int(i)});
         }
-        auto less = [&](const Item &x, const Item &y) {
+        // -1, 0, 1 as the bytes compare.
+        auto compare = [&](const Item &x, const Item &y) {
             if (x.a != y.a)
-                return x.a < y.a;
+                return x.a < y.a ? -1 : 1;
             if (x.b != y.b)
-                return x.b < y.b;
+                return x.b < y.b ? -1 : 1;
             const SortCell &p = cells[size_t(x.idx)], &q = cells[size_t(y.idx)];
-            return std::string_view(p.p, p.n) < std::string_view(q.p, q.n);
+            return std::string_view(p.p, p.n).compare(std::string_view(q.p, q.n));
         };
-        std::stable_sort(items.begin(), items.end(),
-                         [&](const Item &a, const Item &b) { return desc ? less(b, a) : less(a, b); });
+        // Equal texts in the order the rows stood: what a stable sort gives.
+        std::sort(items.begin(), items.end(), [&](const Item &a, const Item &b) {
+            const int c = compare(a, b);
+            if (c != 0)
+                return desc ? c > 0 : c < 0;
+            return a.idx < b.idx;
+        });
         size_t at = 0;
         if (!desc)
             for (const int i : nulls)

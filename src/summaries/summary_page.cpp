@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QHideEvent>
 #include <QLabel>
 #include <QScrollBar>
 #include <QToolButton>
@@ -172,6 +173,15 @@ void SummaryPage::rebuildList()
     m_query->bind(QStringLiteral(":kind"), QuickSearch::containsPattern(kindText()));
     m_query->bind(QStringLiteral(":key"), BookRefresh::bookKey(*m_dm));
     BookRefresh::openBookQuery(*m_dm, m_query);
+}
+
+void SummaryPage::hideEvent(QHideEvent *event)
+{
+    QFrame::hideEvent(event);
+    // A page put away is set up afresh whenever it is shown again; meanwhile its list would
+    // only keep a book's rows in memory that a book switch has replaced.
+    if (!event->spontaneous() && isHidden() && m_query)
+        m_query->close();
 }
 
 void SummaryPage::resetTitles()
