@@ -554,15 +554,8 @@ void Query::sort(const QString &fieldName, Qt::SortOrder order, SortKind kind)
             auto less = [](const Item &x, const Item &y) {
                 return x.rank != y.rank ? x.rank < y.rank : x.d < y.d;
             };
-            // Equal keys in the order the rows stood: what a stable sort gives, without
-            // its buffer.
-            std::sort(items.begin(), items.end(), [&](const Item &a, const Item &b) {
-                if (desc ? less(b, a) : less(a, b))
-                    return true;
-                if (desc ? less(a, b) : less(b, a))
-                    return false;
-                return a.idx < b.idx;
-            });
+            std::stable_sort(items.begin(), items.end(),
+                             [&](const Item &a, const Item &b) { return desc ? less(b, a) : less(a, b); });
             for (size_t i = 0; i < n; ++i)
                 idx[i] = items[i].idx;
         }
@@ -573,6 +566,7 @@ void Query::sort(const QString &fieldName, Qt::SortOrder order, SortKind kind)
         struct Item {
             uint64_t a, b;
             int idx;
+            uint32_t n;
         };
         std::vector<int> nulls;
         std::vector<Item> items;
@@ -586,24 +580,22 @@ void Query::sort(const QString &fieldName, Qt::SortOrder order, SortKind kind)
             uint64_t h[2] = {0, 0};
             for (uint32_t k = 0; k < 16; ++k)
                 h[k / 8] = (h[k / 8] << 8) | (k < c.n ? uchar(c.p[k]) : 0u);
-            items.push_back({h[0], h[1], int(i)});
+            items.push_back({h[0], h[1], int(i), c.n});
         }
-        // -1, 0, 1 as the bytes compare.
-        auto compare = [&](const Item &x, const Item &y) {
+        auto less = [&](const Item &x, const Item &y) {
             if (x.a != y.a)
-                return x.a < y.a ? -1 : 1;
+                return x.a < y.a;
             if (x.b != y.b)
-                return x.b < y.b ? -1 : 1;
+                return x.b < y.b;
+            // The same first sixteen bytes: texts no longer than that differ only in
+            // length (the shorter one was padded with zeros).
+            if (x.n <= 16 && y.n <= 16)
+                return x.n < y.n;
             const SortCell &p = cells[size_t(x.idx)], &q = cells[size_t(y.idx)];
-            return std::string_view(p.p, p.n).compare(std::string_view(q.p, q.n));
+            return std::string_view(p.p, p.n) < std::string_view(q.p, q.n);
         };
-        // Equal texts in the order the rows stood: what a stable sort gives.
-        std::sort(items.begin(), items.end(), [&](const Item &a, const Item &b) {
-            const int c = compare(a, b);
-            if (c != 0)
-                return desc ? c > 0 : c < 0;
-            return a.idx < b.idx;
-        });
+        std::stable_sort(items.begin(), items.end(),
+                         [&](const Item &a, const Item &b) { return desc ? less(b, a) : less(a, b); });
         size_t at = 0;
         if (!desc)
             for (const int i : nulls)

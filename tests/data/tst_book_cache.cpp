@@ -29,7 +29,7 @@ const QStringList kValues = {
     "char(128)||'x'", "char(19968)||'x'", "cast(x'c0af78' as text)", "cast(x'e4b8' as text)",
     "cast(x'610062' as text)", "cast(x'efbbbf41' as text)", "char(65535)", "char(65533)",
     "'摘要1'", "'摘要12'", "'单位名称'", "'O''Neil'", "'2026-12- 1'", "'2001-01-01'", "'-0'", "'0'", "'inf'", "'nan'",
-    "'2001-01-01 12:30:00'", "'2001-01-01 12:30:01'",
+    "'2001-01-01 12:30:00'", "'2001-01-01 12:30:01'", "'2001-01-01 12:30'", "'a'", "cast(x'6100' as text)",
 };
 
 // Phrases as the boxes give them (made into literal contains-patterns) ...
