@@ -414,6 +414,45 @@ double numberKey(const QByteArray &t, bool *ok)
 {
     return t.trimmed().toDouble(ok);
 }
+
+// The same for the plain form amounts nearly always have ("-1234.50"): at most fifteen
+// digits make an exact integer and the power of ten is exact, so one division rounds
+// exactly as the full conversion does. False for any other text.
+bool plainNumber(const char *p, uint32_t n, double &out)
+{
+    static const double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11,
+                                    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    uint32_t i = 0;
+    const bool neg = n > 0 && p[0] == '-';
+    if (neg)
+        ++i;
+    int64_t m = 0;
+    int digits = 0, scale = 0;
+    bool point = false, intDigit = false, fracDigit = false;
+    for (; i < n; ++i) {
+        const char c = p[i];
+        if (c >= '0' && c <= '9') {
+            if (++digits > 15)
+                return false;
+            m = m * 10 + (c - '0');
+            if (point) {
+                ++scale;
+                fracDigit = true;
+            } else {
+                intDigit = true;
+            }
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            return false;
+        }
+    }
+    if (!intDigit || (point && !fracDigit))
+        return false;
+    const double v = double(m) / kPow10[scale];
+    out = neg ? -v : v;
+    return true;
+}
 } // namespace
 
 std::vector<Query::SortCell> Query::columnForSort(int col, std::vector<QByteArray> &keep) const
@@ -534,7 +573,11 @@ void Query::sort(const QString &fieldName, Qt::SortOrder order, SortKind kind)
             if (cells[i].null)
                 continue;
             bool ok = false;
-            const double d = numberKey(QByteArray::fromRawData(cells[i].p, qsizetype(cells[i].n)), &ok);
+            double d = 0;
+            if (plainNumber(cells[i].p, cells[i].n, d))
+                ok = true;
+            else
+                d = numberKey(QByteArray::fromRawData(cells[i].p, qsizetype(cells[i].n)), &ok);
             if (ok) {
                 items[i].rank = 2;
                 items[i].d = d;
