@@ -5,7 +5,6 @@
 #include <cstring>
 #include <malloc.h>
 #include "data/data_module.h"
-#include "data/db_error.h"
 
 namespace {
 
@@ -290,7 +289,7 @@ bool BookCache::load(const QString &key)
     if (held)
         malloc_trim(0);
     if (!m_conn->isOpen())
-        throw DbError(QStringLiteral("database not open"));
+        return false;   // the engine's own error follows
     watchConnection();
     const Stamp before = stamp();
     sqlite3_stmt *st = m_conn->prepare(QString::fromLatin1(kBookSql), {{QStringLiteral(":key"), key}});
@@ -322,9 +321,10 @@ bool BookCache::load(const QString &key)
     for (int i = 0; i < 6; ++i)
         m_amountColumns[size_t(i)] = int(fields.indexOf(QString::fromLatin1(amounts[i])));
     m_totalsReady = false;
-    // A change between the two stamps (another process) leaves the rows unproven.
+    // A change between the two stamps (another process) leaves the rows unproven, and so
+    // does an open transaction, which may yet be rolled back.
     const Stamp after = stamp();
-    m_stamp = after == before ? after : Stamp();
+    m_stamp = after == before && sqlite3_get_autocommit(m_conn->handle()) ? after : Stamp();
     if (m_bidColumn < 0)
         m_stamp = Stamp();
     return true;

@@ -410,6 +410,14 @@ private Q_SLOTS:
         }
         b.refresh();
         COMPARE_STATE(b, "inside a transaction");
+        // Rows listed while a transaction is open are not trusted after it.
+        c.exec("begin");
+        c.exec("update jz_ab set b3 = 'listed, then rolled back' where bid = :b", {{":b", bid}});
+        b.refresh();
+        COMPARE_STATE(b, "listed inside a transaction");
+        c.exec("rollback");
+        b.refresh();
+        COMPARE_STATE(b, "after the rollback");
         {
             BookCache::EntryWrite write(BookCache::of(*b.dm));
             c.exec("update jz_ab set b3 = 'no done' where bid = :b", {{":b", bid}});
