@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QHash>
 #include <QMap>
+#include <QRegularExpression>
 #include <algorithm>
 #include <string>
 #include "data/query.h"
@@ -197,28 +198,17 @@ double decimalValue(const QString &x)
 
 bool monthOf(const QString &date, int &year, int &month)
 {
-    // "YYYY-MM-DD" with a blank (or a zero) in place of a missing leading digit.
-    if (date.size() != 10 || date[4] != QLatin1Char('-') || date[7] != QLatin1Char('-'))
+    // "YYYY- M- D" as stored; "YYYY-MM-DD" and "YYYY-M-D" from other tools name a month too.
+    static const QRegularExpression form(QStringLiteral("^([0-9]{4})-( [0-9]|[0-9]{1,2})-( [0-9]|[0-9]{1,2})$"));
+    const QRegularExpressionMatch m = form.match(date);
+    if (!m.hasMatch())
         return false;
-    auto number = [&](int from, int len, bool padded, int &out) {
-        out = 0;
-        for (int i = from; i < from + len; ++i) {
-            const QChar c = date[i];
-            if (padded && i == from && c == QLatin1Char(' '))
-                continue;
-            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-                return false;
-            out = out * 10 + (c.unicode() - '0');
-        }
-        return true;
-    };
-    int y = 0, m = 0, d = 0;
-    if (!number(0, 4, false, y) || !number(5, 2, true, m) || !number(8, 2, true, d))
-        return false;
-    if (!QDate(y, m, d).isValid())
+    const int y = m.captured(1).toInt(), mo = m.captured(2).trimmed().toInt(),
+              d = m.captured(3).trimmed().toInt();
+    if (!QDate(y, mo, d).isValid())
         return false;
     year = y;
-    month = m;
+    month = mo;
     return true;
 }
 

@@ -149,15 +149,17 @@ void Tchart::showEvent(QShowEvent *event)
 
 void Tchart::reload()
 {
+    // A failed read leaves empty charts, never the figures of the last show.
+    m_figures = chart::Figures();
     ui::guard(this, [this] {
-        m_figures = chart::Figures();
-        m_shownMonths.clear();
-        if (m_dm) {
-            const QString key = m_allBooks->isChecked() ? QString() : BookRefresh::bookKey(*m_dm);
-            // The current book read as no book would mean every book: show nothing instead.
-            if (m_allBooks->isChecked() || !key.isEmpty())
-                m_figures = chart::load(m_dm->conn_jz_m, key);
-        }
+        if (!m_dm)
+            return;
+        const QString key = m_allBooks->isChecked() ? QString() : BookRefresh::bookKey(*m_dm);
+        // No current book would read as every book: show nothing instead.
+        if (m_allBooks->isChecked() || !key.isEmpty())
+            m_figures = chart::load(m_dm->conn_jz_m, key);
+    });
+    ui::guard(this, [this] {
         // The year shown stays when it is still there; otherwise the latest.
         const QVariant before = m_year->currentData();
         {
