@@ -212,11 +212,20 @@ bool monthOf(const QString &date, int &year, int &month)
     return true;
 }
 
-Figures load(Connection &c, const QString &bookKey)
+namespace {
+QString bookFilter(const QString &bookKey)
 {
-    Figures f;
+    return bookKey.isEmpty() ? QString() : QStringLiteral(" where b14 = :key");
+}
+} // namespace
+
+void loadMonths(Connection &c, const QString &bookKey, Figures &f)
+{
+    f.months.clear();
+    f.years.clear();
+    f.hasOther = false;
     const bool oneBook = !bookKey.isEmpty();
-    const QString where = oneBook ? QStringLiteral(" where b14 = :key") : QString();
+    const QString where = bookFilter(bookKey);
 
     // Grouped by the whole date text: the engine does the summing, and each distinct
     // text is read once to find its month (or that it is none).
@@ -253,7 +262,12 @@ Figures load(Connection &c, const QString &bookKey)
         else if (f.years.isEmpty() || f.years.last() != m.year)
             f.years.append(m.year);
     }
+}
 
+void loadParties(Connection &c, const QString &bookKey, Figures &f)
+{
+    const bool oneBook = !bookKey.isEmpty();
+    const QString where = bookFilter(bookKey);
     Query byParty(&c, QStringLiteral("chart_parties"));
     byParty.setSql(QStringLiteral("select b4, sum(b5), sum(b8) from jz_ab") + where
                    + QStringLiteral(" group by b4"));
@@ -281,7 +295,6 @@ Figures load(Connection &c, const QString &bookKey)
     }
     f.topIncome = top(income);
     f.topExpense = top(expense);
-    return f;
 }
 
 } // namespace chart

@@ -39,8 +39,10 @@ inline constexpr int kTopParties = 10;
 // The caption of the undated entries and of the counterparties beyond the top ten.
 QString restCaption();
 
-// bookKey empty: every entry of every book.
-Figures load(Connection &c, const QString &bookKey);
+// One grouped statement each, so a window can read the part it shows; bookKey empty
+// means every entry of every book.
+void loadMonths(Connection &c, const QString &bookKey, Figures &f);
+void loadParties(Connection &c, const QString &bookKey, Figures &f);
 
 // The month of a stored date text ("2012- 8-27" is 2012, 8); false for text that is no date.
 bool monthOf(const QString &date, int &year, int &month);

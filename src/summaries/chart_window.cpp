@@ -133,6 +133,7 @@ Tchart::Tchart(TDataModule2 *dm, QWidget *parent) : QDialog(parent), m_dm(dm)
     m_tabs->addTab(partyPage, QStringLiteral("往来单位"));
 
     connect(m_allBooks, &QCheckBox::toggled, this, [this] { reload(); });
+    connect(m_tabs, &QTabWidget::currentChanged, this, [this] { readShownTab(); });
     connect(m_year, &QComboBox::currentIndexChanged, this, [this] {
         ui::guard(this, [this] { showYear(); });
     });
@@ -151,15 +152,41 @@ void Tchart::reload()
 {
     // A failed read leaves empty charts, never the figures of the last show.
     m_figures = chart::Figures();
+    m_key.clear();
+    m_readable = false;
+    m_monthsRead = m_partiesRead = false;
     ui::guard(this, [this] {
         if (!m_dm)
             return;
-        const QString key = m_allBooks->isChecked() ? QString() : BookRefresh::bookKey(*m_dm);
+        m_key = m_allBooks->isChecked() ? QString() : BookRefresh::bookKey(*m_dm);
         // No current book would read as every book: show nothing instead.
-        if (m_allBooks->isChecked() || !key.isEmpty())
-            m_figures = chart::load(m_dm->conn_jz_m, key);
+        m_readable = m_allBooks->isChecked() || !m_key.isEmpty();
     });
-    ui::guard(this, [this] {
+    readShownTab();
+}
+
+void Tchart::readShownTab()
+{
+    // Each tab is read when it is first shown after a reload: one grouped pass each.
+    const bool months = m_tabs->currentIndex() == 0;
+    bool &read = months ? m_monthsRead : m_partiesRead;
+    if (read)
+        return;
+    read = true;
+    ui::guard(this, [this, months] {
+        if (m_readable) {
+            if (months)
+                chart::loadMonths(m_dm->conn_jz_m, m_key, m_figures);
+            else
+                chart::loadParties(m_dm->conn_jz_m, m_key, m_figures);
+        }
+    });
+    ui::guard(this, [this, months] {
+        if (!months) {
+            drawParties(m_incomeChart, true);
+            drawParties(m_expenseChart, false);
+            return;
+        }
         // The year shown stays when it is still there; otherwise the latest.
         const QVariant before = m_year->currentData();
         {
@@ -173,8 +200,6 @@ void Tchart::reload()
             m_year->setCurrentIndex(at >= 0 ? at : (m_figures.years.isEmpty() ? 0 : int(m_figures.years.size()) - 1));
         }
         showYear();
-        drawParties(m_incomeChart, true);
-        drawParties(m_expenseChart, false);
     });
 }
 

@@ -37,18 +37,23 @@ public:
     QString monthTip(int series, int index) const;
     QString partyTip(bool income, int index) const;
 
-    // Reads the figures again and redraws both tabs.
+    // Reads the figures again: the tab shown now at once, the other when it is shown.
     void reload();
 
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void readShownTab();
     void showYear();
     void drawParties(QChart *chart, bool income);
 
     TDataModule2 *m_dm;
     chart::Figures m_figures;
+    QString m_key;              // the book read; empty for every book
+    bool m_readable = false;
+    bool m_monthsRead = false;
+    bool m_partiesRead = false;
     QList<chart::MonthFigures> m_shownMonths;
     QCheckBox *m_allBooks;
     QComboBox *m_year;

@@ -8,6 +8,7 @@
 #include <QHorizontalBarSeries>
 #include <QLineSeries>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QValueAxis>
 #include <functional>
@@ -82,6 +83,13 @@ QStringList comboItems(const QComboBox *box)
 void clickBox(QCheckBox *box)
 {
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+}
+
+void showTab(Tchart &w, int index)
+{
+    QTabBar *bar = w.tabs()->tabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
+    QCOMPARE(w.tabs()->currentIndex(), index);
 }
 
 void chooseYear(Tchart &w, const QString &year)
@@ -167,13 +175,18 @@ private Q_SLOTS:
             QCOMPARE(bars->barSets()[0]->at(0), 0.0);
             QVERIFY(balanceLine(w));
             QCOMPARE(balanceLine(w)->at(10), QPointF(10, 25.0));
+            // The other tab follows the same choice of books.
+            showTab(w, 1);
+            QCOMPARE(w.shownParties(true).size(), allBooks ? 3 : 2);
         });
-        // Unticking goes back to the current book.
+        // Unticking goes back to the current book, in both tabs.
         if (allBooks) {
             whileOpen(w, [&] {
                 clickBox(w.allBooksBox());
+                QCOMPARE(w.shownParties(true).size(), 2);
+                showTab(w, 0);
                 chooseYear(w, "2026");
-                QCOMPARE(w.monthTip(1, 0), QString("2026年1月\n支出: 0.00"));
+                QCOMPARE(tips(w, 0).join("|"), monthTips("2026年1月", "0.30", "0.00", "0.30", "0.00", "0.30"));
             });
         }
     }
@@ -248,6 +261,7 @@ private Q_SLOTS:
         BookRefresh::full(*ledger.dm);
         Tchart w(ledger.dm.get());
         whileOpen(w, [&] {
+            showTab(w, 1);
             QStringList income;
             for (const chart::PartyFigure &p : w.shownParties(true))
                 income << p.party + "=" + p.total;
@@ -315,6 +329,7 @@ private Q_SLOTS:
             QCOMPARE(tips(w, 4).join("|"),
                      monthTips("2026年5月", "12345678901234567890.13", "0.10", "12345678901234567890.13",
                                "12345678901234567890.14", "-0.01"));
+            showTab(w, 1);
             QCOMPARE(w.partyTip(true, 0), QString("甲\n收入: 12345678901234567890.13"));
             // The axis labels carry two decimals.
             for (QAbstractAxis *a : w.monthChart()->axes())
