@@ -238,7 +238,9 @@ void Tchart::showYear()
     expense->setColor(kExpense);
     auto *balance = new QLineSeries;
     balance->setName(QStringLiteral("应收减应付"));
-    balance->setColor(kBalance);
+    QPen pen(kBalance);
+    pen.setWidth(2);
+    balance->setPen(pen);
     balance->setPointsVisible(true);
     double low = 0, high = 0;
     for (int i = 0; i < m_shownMonths.size(); ++i) {

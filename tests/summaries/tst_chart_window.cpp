@@ -8,7 +8,9 @@
 #include <QHorizontalBarSeries>
 #include <QLineSeries>
 #include <QPushButton>
+#include <QChartView>
 #include <QTabBar>
+#include <QToolTip>
 #include <QTabWidget>
 #include <QValueAxis>
 #include <functional>
@@ -313,6 +315,39 @@ private Q_SLOTS:
         QCOMPARE(chart::decimalAdd(b, a), sum);
         QCOMPARE(chart::decimalCompare(a, b), order);
         QCOMPARE(chart::decimalCompare(b, a), -order);
+    }
+
+    // Hovering a bar or a point of the line tells its month and the exact sum.
+    void hoverShowsExactSum()
+    {
+        Ledger ledger;
+        ledger.addEntry("收入", "2026- 4- 1", "x", "甲", "0.10", "0", "0.10");
+        ledger.addEntry("收入", "2026- 4- 2", "x", "甲", "0.20", "0", "0.20");
+        ledger.addEntry("支出", "2026- 4- 3", "x", "乙", "0.05", "0", "0.05");
+        BookRefresh::full(*ledger.dm);
+        Tchart w(ledger.dm.get());
+        QString barTip, lineTip, partyTipShown;
+        whileOpen(w, [&] {
+            auto *view = w.findChild<QChartView *>("chartMonthView");
+            QVERIFY(view);
+            auto hoverAt = [&](QChartView *v, QAbstractSeries *series, const QPointF &value) {
+                QChart *c = v->chart();
+                const QPoint at = v->mapFromScene(c->mapToScene(c->mapToPosition(value, series)));
+                QTest::mouseMove(v->viewport(), at + QPoint(0, 1));
+                QTest::mouseMove(v->viewport(), at);
+                return QToolTip::isVisible() ? QToolTip::text() : QString("<no tip>");
+            };
+            // Income bars stand left of the month's centre.
+            barTip = hoverAt(view, monthBars(w), QPointF(3 - 0.15, 0.15));
+            lineTip = hoverAt(view, balanceLine(w), balanceLine(w)->at(3));
+            showTab(w, 1);
+            auto *party = w.findChild<QChartView *>("chartIncomePartyView");
+            QAbstractSeries *bars = party->chart()->series().value(0);
+            partyTipShown = hoverAt(party, bars, QPointF(0.15, 0));
+        });
+        QCOMPARE(barTip, QString("2026年4月\n收入: 0.30"));
+        QCOMPARE(lineTip, QString("2026年4月\n应收: 0.30\n应付: 0.05\n应收减应付: 0.25"));
+        QCOMPARE(partyTipShown, QString("甲\n收入: 0.30"));
     }
 
     // The engine's decimal sum and the window's own arithmetic together, on amounts a
