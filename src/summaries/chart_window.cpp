@@ -55,6 +55,8 @@ QValueAxis *amountAxis()
 {
     auto *a = new QValueAxis;
     a->setLabelFormat(QStringLiteral("%.2f"));
+    // An amount cut short reads as a different amount.
+    a->setTruncateLabels(false);
     return a;
 }
 
@@ -65,7 +67,9 @@ void fitAxis(QValueAxis *axis, double low, double high)
     high = std::max(high, 0.0);
     if (low == high)
         high = 1;
-    axis->setRange(low, high);
+    // A little room beyond the largest value, so its bar and point are not cut at the edge.
+    const double room = (high - low) * 0.05;
+    axis->setRange(low < 0 ? low - room : low, high > 0 ? high + room : high);
     axis->applyNiceNumbers();
 }
 
