@@ -213,19 +213,43 @@ bool monthOf(const QString &date, int &year, int &month)
 }
 
 namespace {
-QString bookFilter(const QString &bookKey)
+QString bookFilter(const QString &bookKey, bool wholeTable)
 {
-    return bookKey.isEmpty() ? QString() : QStringLiteral(" where b14 = :key");
+    if (bookKey.isEmpty())
+        return QString();
+    // "+b14" keeps the engine off the book's index: one pass over every row.
+    return wholeTable ? QStringLiteral(" where +b14 = :key") : QStringLiteral(" where b14 = :key");
 }
 } // namespace
 
-void loadMonths(Connection &c, const QString &bookKey, Figures &f)
+bool bookIsMostOfTable(Connection &c, const QString &bookKey)
+{
+    if (bookKey.isEmpty())
+        return false;
+    Query ids(&c, QStringLiteral("chart_ids"));
+    ids.setSql(QStringLiteral("select max(bid) from jz_ab"));
+    ids.open();
+    const qint64 half = ids.value(0, 0).toLongLong() / 2;
+    if (half <= 0)
+        return false;
+    // Counted through the index, stopping at half: a small book costs little, a large one
+    // no more than half the table.
+    Query rows(&c, QStringLiteral("chart_rows"));
+    rows.setSql(QStringLiteral("select count(*) from (select 1 from jz_ab where b14 = :key "
+                               "limit cast(:half as integer))"));
+    rows.bind(QStringLiteral(":key"), bookKey);
+    rows.bind(QStringLiteral(":half"), QString::number(half + 1));
+    rows.open();
+    return rows.value(0, 0).toLongLong() > half;
+}
+
+void loadMonths(Connection &c, const QString &bookKey, bool wholeTable, Figures &f)
 {
     f.months.clear();
     f.years.clear();
     f.hasOther = false;
     const bool oneBook = !bookKey.isEmpty();
-    const QString where = bookFilter(bookKey);
+    const QString where = bookFilter(bookKey, wholeTable);
 
     // Grouped by the whole date text: the engine does the summing, and each distinct
     // text is read once to find its month (or that it is none).
@@ -264,10 +288,10 @@ void loadMonths(Connection &c, const QString &bookKey, Figures &f)
     }
 }
 
-void loadParties(Connection &c, const QString &bookKey, Figures &f)
+void loadParties(Connection &c, const QString &bookKey, bool wholeTable, Figures &f)
 {
     const bool oneBook = !bookKey.isEmpty();
-    const QString where = bookFilter(bookKey);
+    const QString where = bookFilter(bookKey, wholeTable);
     Query byParty(&c, QStringLiteral("chart_parties"));
     byParty.setSql(QStringLiteral("select b4, sum(b5), sum(b8) from jz_ab") + where
                    + QStringLiteral(" group by b4"));

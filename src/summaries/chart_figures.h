@@ -40,9 +40,12 @@ inline constexpr int kTopParties = 10;
 QString restCaption();
 
 // One grouped statement each, so a window can read the part it shows; bookKey empty
-// means every entry of every book.
-void loadMonths(Connection &c, const QString &bookKey, Figures &f);
-void loadParties(Connection &c, const QString &bookKey, Figures &f);
+// means every entry of every book. wholeTable reads the book in one pass over all entries
+// instead of through its index, which is quicker when the book holds most of them.
+void loadMonths(Connection &c, const QString &bookKey, bool wholeTable, Figures &f);
+void loadParties(Connection &c, const QString &bookKey, bool wholeTable, Figures &f);
+// More than half of the entries belong to the book.
+bool bookIsMostOfTable(Connection &c, const QString &bookKey);
 
 // The month of a stored date text ("2012- 8-27" is 2012, 8); false for text that is no date.
 bool monthOf(const QString &date, int &year, int &month);

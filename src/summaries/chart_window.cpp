@@ -158,6 +158,7 @@ void Tchart::reload()
     m_figures = chart::Figures();
     m_key.clear();
     m_readable = false;
+    m_wholeTable = false;
     m_monthsRead = m_partiesRead = false;
     ui::guard(this, [this] {
         if (!m_dm)
@@ -165,6 +166,7 @@ void Tchart::reload()
         m_key = m_allBooks->isChecked() ? QString() : BookRefresh::bookKey(*m_dm);
         // No current book would read as every book: show nothing instead.
         m_readable = m_allBooks->isChecked() || !m_key.isEmpty();
+        m_wholeTable = m_readable && chart::bookIsMostOfTable(m_dm->conn_jz_m, m_key);
     });
     readShownTab();
 }
@@ -180,9 +182,9 @@ void Tchart::readShownTab()
     ui::guard(this, [this, months] {
         if (m_readable) {
             if (months)
-                chart::loadMonths(m_dm->conn_jz_m, m_key, m_figures);
+                chart::loadMonths(m_dm->conn_jz_m, m_key, m_wholeTable, m_figures);
             else
-                chart::loadParties(m_dm->conn_jz_m, m_key, m_figures);
+                chart::loadParties(m_dm->conn_jz_m, m_key, m_wholeTable, m_figures);
         }
     });
     ui::guard(this, [this, months] {

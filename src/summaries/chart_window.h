@@ -52,6 +52,7 @@ private:
     chart::Figures m_figures;
     QString m_key;              // the book read; empty for every book
     bool m_readable = false;
+    bool m_wholeTable = false;  // the book holds most entries: one pass over all is quicker
     bool m_monthsRead = false;
     bool m_partiesRead = false;
     QList<chart::MonthFigures> m_shownMonths;
