@@ -50,7 +50,7 @@ int Connection::cacheKiB() const
     // for the few passes that remain, which a file of a million entries would not fit anyway.
     const qint64 size = QFileInfo(m_path).size();
     const qint64 kib = size / 1024 * 5 / 4 + 16 * 1024;
-    return int(qMin<qint64>(kib, m_name == QLatin1String("conn_jz_m") ? 8 * 1024 : 512 * 1024));
+    return int(qMin<qint64>(kib, m_name == QLatin1String("conn_jz_m") ? 4 * 1024 : 512 * 1024));
 }
 
 void Connection::close()
