@@ -59,6 +59,16 @@ void Connection::close()
     }
 }
 
+void Connection::takeOver(Connection &other)
+{
+    if (&other == this)
+        return;
+    close();
+    m_db = other.m_db;
+    m_path = other.m_path;
+    other.m_db = nullptr;
+}
+
 void Connection::setBusyTimeout(int ms)
 {
     if (m_db)

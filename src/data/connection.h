@@ -30,6 +30,9 @@ public:
     // create=false refuses a missing file. Throws DbError.
     void open(const QString &path, const QByteArray &key, bool create = false);
     void close();
+    // Takes over the file other has open (opened in another thread, say); other is left
+    // closed. This connection keeps its own name.
+    void takeOver(Connection &other);
     bool isOpen() const { return m_db != nullptr; }
     sqlite3 *handle() const { return m_db; }
 

@@ -137,6 +137,69 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(victim + ".new"));
     }
 
+    // The files open side by side, yet a fault is told as if they opened one by one: the
+    // first damaged file of the set is named, and no other, whether the opening began
+    // ahead of the data module or within it.
+    void damagedFilesAreToldInTheirOrder_data()
+    {
+        QTest::addColumn<QStringList>("damaged");
+        QTest::addColumn<bool>("ahead");
+        const QString m = Schema::ledger().fileName, f = Schema::phrases().fileName, u = Schema::details().fileName;
+        QTest::newRow("ledger and details") << QStringList{m, u} << false;
+        QTest::newRow("ledger and details, opened ahead") << QStringList{m, u} << true;
+        QTest::newRow("phrases and details, opened ahead") << QStringList{f, u} << true;
+        QTest::newRow("details, opened ahead") << QStringList{u} << true;
+    }
+    void damagedFilesAreToldInTheirOrder()
+    {
+        QFETCH(QStringList, damaged);
+        QFETCH(bool, ahead);
+        Folder folder;
+        { TDataModule2 dm(folder.path()); }
+        for (const QString &name : damaged) {
+            QFile f(folder.file(name));
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(QByteArray(4096, 'x'));
+        }
+        if (ahead)
+            TDataModule2::beginOpening(folder.path());
+        try {
+            TDataModule2 dm(folder.path());
+            QFAIL("opened a damaged set");
+        } catch (const DbError &e) {
+            QVERIFY2(e.text().contains("/" + damaged.first()), qPrintable(e.text()));
+            QVERIFY2(e.text().contains(QStringLiteral("文件已损坏")), qPrintable(e.text()));
+            for (const QString &other : damaged.mid(1))
+                QVERIFY2(!e.text().contains(other), qPrintable(e.text()));
+        }
+    }
+
+    // An opening begun for one folder is never taken over by a data module of another, and
+    // the connections it hands over read and write as ones opened in place.
+    void openingAheadServesItsOwnFolder()
+    {
+        Folder a, b;
+        { TDataModule2 dm(a.path()); }
+        {
+            TDataModule2 dm(b.path());
+            addEntry(dm, "收入", "1", "7.00", "7.00", "0.00");
+        }
+        TDataModule2::beginOpening(a.path());
+        {
+            TDataModule2 dm(b.path());
+            QCOMPARE(dm.conn_jz_m.path(), b.file(Schema::ledger().fileName));
+            BookRefresh::full(dm);
+            QCOMPARE(dm.Query_jz_ab->rowCount(), 1);
+        }
+        TDataModule2::beginOpening(b.path());
+        TDataModule2 dm(b.path());
+        QCOMPARE(dm.conn_jz_f.path(), b.file(Schema::phrases().fileName));
+        addEntry(dm, "支出", "1", "2.00", "2.00", "0.00");
+        BookRefresh::full(dm);
+        QCOMPARE(dm.Query_jz_ab->rowCount(), 2);
+        QCOMPARE(dm.conn_jz_m.name(), QStringLiteral("conn_jz_m"));
+    }
+
     // A first start that fails part way names the file that failed and leaves no file of
     // the set behind, so the next start can try again.
     void failedFirstStartLeavesNothing_data()
