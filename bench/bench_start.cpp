@@ -33,6 +33,7 @@ double median(QList<double> v)
 struct Start {
     double parentMs = -1;   // from the start of the process to its line, on this side
     double ownMs = -1;      // what the program read from its own start time
+    double cpuMs = -1;      // processor time the program used, all its threads
 };
 
 // One start of the program with the given home; -1 figures when it printed nothing.
@@ -62,7 +63,9 @@ Start startOnce(const QString &home)
     const QByteArray line = out.trimmed();
     if (line.startsWith("painted ")) {
         s.parentMs = ms;
-        s.ownMs = line.mid(8).toDouble();
+        const QList<QByteArray> words = line.split(' ');
+        s.ownMs = words.value(1).toDouble();
+        s.cpuMs = words.value(3).toDouble();
     } else {
         std::fprintf(stderr, "start-up: no line from %s (%s)\n", qPrintable(programPath()), line.constData());
     }
@@ -82,13 +85,14 @@ Start medianStart(const QString &ledgerDir)
         for (const char *f : kFiles)
             QFile::copy(ledgerDir + QLatin1Char('/') + QLatin1String(f), data + QLatin1Char('/') + QLatin1String(f));
     }
-    QList<double> parent, own;
+    QList<double> parent, own, cpu;
     for (int i = 0; i < kRuns; ++i) {
         const Start s = startOnce(home.path());
         parent << s.parentMs;
         own << s.ownMs;
+        cpu << s.cpuMs;
     }
-    return {median(parent), median(own)};
+    return {median(parent), median(own), median(cpu)};
 }
 
 } // namespace
@@ -100,6 +104,8 @@ void runStartUpSteps(const QString &ledgerDir, Results &r)
     r.add(QStringLiteral("start-up, empty ledger"), empty.parentMs);
     r.add(QStringLiteral("start-up"), full.parentMs);
     r.add(QStringLiteral("start-up, program's own clock"), full.ownMs);
+    r.add(QStringLiteral("start-up CPU, empty ledger"), empty.cpuMs);
+    r.add(QStringLiteral("start-up CPU"), full.cpuMs);
     r.add(QStringLiteral("start-up ratio to empty"), empty.parentMs > 0 ? full.parentMs / empty.parentMs : -1);
 }
 

@@ -36,6 +36,14 @@ double msSinceProcessStart()
     return now.tv_sec * 1000.0 + now.tv_nsec / 1e6 - startMs;
 }
 
+// User and system time of the whole process so far (all its threads).
+double cpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return t.tv_sec * 1000.0 + t.tv_nsec / 1e6;
+}
+
 class Probe : public QObject
 {
 public:
@@ -49,7 +57,7 @@ protected:
             m_done = true;
             // Once this paint (and the rest of its pass) is through.
             QTimer::singleShot(0, this, [] {
-                std::printf("painted %.1f\n", msSinceProcessStart());
+                std::printf("painted %.1f cpu %.1f\n", msSinceProcessStart(), cpuMs());
                 std::fflush(stdout);
                 QCoreApplication::exit(0);
             });
