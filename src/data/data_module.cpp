@@ -191,6 +191,11 @@ std::unique_ptr<Opening> startOpening(const QString &dir, bool hereToo)
         auto run = [o, i, dir, file = files[i]] {
             try {
                 openChecked(dir, file, o->conns[i]);
+                // The phrase lists are read whole right after: their pages are decrypted
+                // here, beside the main window being built, and then come from the cache.
+                if (i == 1)
+                    for (const QString &table : file.tables)
+                        o->conns[i].exec(QStringLiteral("select count(*) from \"%1\"").arg(table));
             } catch (...) {
                 o->errors[i] = std::current_exception();
             }
