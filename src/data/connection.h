@@ -60,7 +60,15 @@ public:
         bool m_done = false;
     };
 
+    // The file key the engine derives from a password and a file's salt (PBKDF2 with
+    // HMAC-SHA1, 32 bytes), computed here the same way with the hash states kept between
+    // rounds, which makes it several times faster than the engine's own.
+    static QByteArray deriveFileKey(const QByteArray &password, const QByteArray &salt, int iterations);
+    // The rounds the engine uses for files made with its defaults (as all of ours are).
+    static int defaultKeyRounds();
+
 private:
+    void openWith(const QString &path, const QByteArray &keyText, bool create);
     int cacheKiB() const;
     QString m_name;
     QString m_path;

@@ -10,6 +10,7 @@
 #include "data/schema.h"
 #include "data/upgrade.h"
 #include "data/data_folder.h"
+#include <sqlcipher/sqlite3.h>
 
 using testsupport::initCoreApplication;
 using Folder = testsupport::DataFolder;
@@ -94,6 +95,44 @@ private Q_SLOTS:
         c.exec("select * from t");
         c.close();
         QVERIFY_THROWS_EXCEPTION(DbError, c.open(folder.file("k.db"), "it's"));
+    }
+
+    // Existing files open with a key derived outside the engine; it must be the key the
+    // engine derives itself, for short, long (hashed first) and non-ASCII passwords.
+    void derivedKeyIsTheEnginesKey_data()
+    {
+        QTest::addColumn<QByteArray>("password");
+        QTest::newRow("the ledger's") << Schema::ledger().password;
+        QTest::newRow("quotes and Chinese") << QStringLiteral("it's \"密码\"; --").toUtf8();
+        QTest::newRow("longer than a hash block") << QByteArray(100, 'p');
+    }
+    void derivedKeyIsTheEnginesKey()
+    {
+        QFETCH(QByteArray, password);
+        Folder folder;
+        const QString path = folder.file("k.db");
+        {
+            Connection c("k");
+            c.open(path, password, true);
+            c.exec("create table t (x)");
+            c.exec("insert into t values ('kept')");
+        }
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray salt = f.read(16);
+        f.close();
+        QVERIFY(Connection::defaultKeyRounds() > 0);
+        const QByteArray raw = "x'" + Connection::deriveFileKey(password, salt, Connection::defaultKeyRounds()).toHex() + "'";
+        // The raw key alone, bypassing everything Connection::open might fall back on.
+        sqlite3 *db = nullptr;
+        QCOMPARE(sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+        QCOMPARE(sqlite3_key(db, raw.constData(), raw.size()), SQLITE_OK);
+        sqlite3_stmt *st = nullptr;
+        QCOMPARE(sqlite3_prepare_v2(db, "select x from t", -1, &st, nullptr), SQLITE_OK);
+        QCOMPARE(sqlite3_step(st), SQLITE_ROW);
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(st, 0))), QByteArray("kept"));
+        sqlite3_finalize(st);
+        sqlite3_close(db);
     }
 
     void refusesBrokenFileSets_data()
