@@ -132,9 +132,8 @@ void Tnew_zhangben::save()
                           {name, created, m_remark->text(), QStringLiteral("1")});
         t.commit();
     }
-    m_dm->Query_jz_aa->reopen();
-    BookRefresh::full(*m_dm);
-    accept();
+    ui::afterStored([this] { accept(); }, [this] { m_dm->Query_jz_aa->reopen(); },
+                    [this] { BookRefresh::full(*m_dm); });
 }
 
 void Tnew_zhangben::bsSkinButton1Click()

@@ -191,11 +191,13 @@ void DetailDialog::save()
     m_write->bind(QStringLiteral(":e"), amount);
     m_write->execSql();
 
-    DetailList::load(*m_dm, key);
-    // The changed line stays selected; a new one is first and selected anyway.
-    if (m_mode == Mode::Edit)
-        DetailList::select(*m_dm, m_lineId->text());
-    accept();
+    ui::afterStored([this] { accept(); },
+                    [&] {
+                        DetailList::load(*m_dm, key);
+                        // The changed line stays selected; a new one is first and selected anyway.
+                        if (m_mode == Mode::Edit)
+                            DetailList::select(*m_dm, m_lineId->text());
+                    });
 }
 
 void DetailDialog::bsSkinButton1Click()

@@ -298,15 +298,17 @@ void EntryDialog::save()
                     outstanding, m_keyLabel->text()});
     }
 
-    BookRefresh::rerunEntries(*m_dm);
-
-    runCommand(m_phraseAdd, QStringLiteral("insert into a1 (z1)values (:a)"), {m_summary->text()});
-    m_dm->Query_jz_a1->reopen();
-    runCommand(m_phraseAdd, QStringLiteral("insert into a2 (z1)values (:a)"), {m_counterparty->text()});
-    m_dm->Query_jz_a2->reopen();
-
-    BookRefresh::loadTotals(*m_dm);
-    accept();
+    ui::afterStored(
+        [this] { accept(); }, [this] { BookRefresh::rerunEntries(*m_dm); },
+        [this] {
+            runCommand(m_phraseAdd, QStringLiteral("insert into a1 (z1)values (:a)"), {m_summary->text()});
+            m_dm->Query_jz_a1->reopen();
+        },
+        [this] {
+            runCommand(m_phraseAdd, QStringLiteral("insert into a2 (z1)values (:a)"), {m_counterparty->text()});
+            m_dm->Query_jz_a2->reopen();
+        },
+        [this] { BookRefresh::loadTotals(*m_dm); });
 }
 
 void EntryDialog::bsSkinButton1Click()

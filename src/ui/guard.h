@@ -22,4 +22,26 @@ bool guard(QWidget *parent, F &&handler)
     return false;
 }
 
+// The steps that follow a change already stored (re-reads, phrase lists, totals): each runs
+// even when one before it failed, then `finish` closes the dialog, and only then is the first
+// failure passed on. A dialog left open after its change was stored would store it twice on
+// the next click.
+template <typename Finish, typename... Steps>
+void afterStored(Finish &&finish, Steps &&...steps)
+{
+    std::exception_ptr failure;
+    auto run = [&failure](auto &&step) {
+        try {
+            step();
+        } catch (...) {
+            if (!failure)
+                failure = std::current_exception();
+        }
+    };
+    (run(steps), ...);
+    finish();
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
 } // namespace ui

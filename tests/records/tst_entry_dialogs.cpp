@@ -166,7 +166,8 @@ private Q_SLOTS:
 
     void saveRerunsSearchAndTotals();
     void phraseListsGrowNewestFirst();
-    void errorMidwayKeepsDialogOpen();
+    void errorAfterStoreNeverStoresTwice();
+    void errorInWriteKeepsDialogOpen();
 
     void onShowResetsNewDialog();
     void editorOpensWithStoredTexts_data();
@@ -715,7 +716,10 @@ void TestEntryDialogs::phraseListsGrowNewestFirst()
     QCOMPARE(env.dm.Query_jz_a1->value(2, "z1"), QString("午餐"));
 }
 
-void TestEntryDialogs::errorMidwayKeepsDialogOpen()
+// A failure after the entry is stored closes the dialog, so a second 保  存 cannot store it
+// twice; the steps after the failed one still run. A failure of the write itself keeps the
+// dialog open with nothing stored, and the retry stores the entry once.
+void TestEntryDialogs::errorAfterStoreNeverStoresTwice()
 {
     Env env;
     env.dm.conn_jz_f.exec("create trigger refuse_a2 before insert on a2 begin select raise(abort, 'a2 refused'); end");
@@ -730,13 +734,37 @@ void TestEntryDialogs::errorMidwayKeepsDialogOpen()
 
     QCOMPARE(msg::lastShown().kind, msg::Kind::Error);
     QVERIFY(msg::lastShown().text.contains("a2 refused"));
-    QVERIFY(d.isVisible());
-    // What ran before stays done; the totals were not reached.
+    QVERIFY(!d.isVisible());
     QCOMPARE(env.entries().size(), 1);
     QCOMPARE(env.dm.Query_jz_ab->rowCount(), 1);
     QCOMPARE(env.dm.Query_jz_a1->rowCount(), 1);
     QCOMPARE(env.phraseCount("a2"), 0);
-    QCOMPARE(env.dm.Query_count_shouru->value(0, 0), QString());
+    QCOMPARE(env.dm.Query_count_shouru->value(0, 0), QString("4"));
+}
+
+void TestEntryDialogs::errorInWriteKeepsDialogOpen()
+{
+    Env env;
+    env.dm.conn_jz_m.exec("create trigger refuse_ab before insert on jz_ab begin select raise(abort, 'ab refused'); end");
+    Tnew_zhichu d(&env.dm);
+    d.setBookKey("1");
+    QVERIFY(showActive(&d));
+    Fields f(&d);
+    f.summary->setText("s");
+    f.counterparty->setText("c");
+    retype(f.total, "4");
+    QTest::mouseClick(f.save, Qt::LeftButton);
+
+    QVERIFY(msg::lastShown().text.contains("ab refused"));
+    QVERIFY(d.isVisible());
+    QVERIFY(env.entries().isEmpty());
+    QCOMPARE(env.phraseCount("a1"), 0);
+
+    env.dm.conn_jz_m.exec("drop trigger refuse_ab");
+    QTest::mouseClick(f.save, Qt::LeftButton);
+    QVERIFY(!d.isVisible());
+    QCOMPARE(env.entries().size(), 1);
+    QCOMPARE(env.entries().first().value("b8"), QString("4.00"));
 }
 
 void TestEntryDialogs::onShowResetsNewDialog()
