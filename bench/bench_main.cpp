@@ -208,6 +208,7 @@ int runOne(int n)
     BookRefresh::loadTotals(dm);
     r.add("six totals", msSince(t));
     bench::runWindowSteps(dm, r);
+    bench::runChartStep(dm, r);
     r.add("peak MiB", double(peakRssMiB()));
     // A million-row PDF is a few thousand pages more of the same; the larger sizes skip it.
     if (n <= 100000 || qEnvironmentVariableIsSet("TALLYRUE_BENCH_PDF_ALL"))

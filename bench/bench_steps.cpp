@@ -1,6 +1,7 @@
 #include "bench_steps.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <ctime>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -28,6 +29,7 @@
 #include "printing/report_project.h"
 #include "records/amount_field.h"
 #include "records/entry_dialog.h"
+#include "summaries/chart_window.h"
 #include "summaries/statistics_window.h"
 #include "summaries/summary_page.h"
 #include "ui/data_grid.h"
@@ -294,6 +296,25 @@ void runWindowSteps(TDataModule2 &dm, Results &r)
     r.add("save detail line", msSince(t));
 
     runBookSwitchSteps(dm, &main, r);
+}
+
+// "图 表" of the statistics window: the chart window made, its figures read for the current
+// book and drawn once; then "全部账本" ticked, which reads every book.
+void runChartStep(TDataModule2 &dm, Results &r)
+{
+    msg::setScripted(true);
+    QElapsedTimer t;
+    t.start();
+    Tchart chart(&dm);
+    chart.show();
+    chart.grab();
+    r.add("chart window", msSince(t));
+    QCheckBox *all = chart.allBooksBox();
+    all->setChecked(true);
+    chart.grab();
+    r.add("chart all books", msSince(t));
+    if (!msg::shown().isEmpty())
+        std::fprintf(stderr, "chart window: %s\n", qPrintable(msg::lastShown().text));
 }
 
 } // namespace bench

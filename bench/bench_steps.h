@@ -29,4 +29,7 @@ int runBackup(const QString &dir);
 // memory above what the program held before, file size.
 void runExportSteps(const QString &dir, Results &r);
 
+// The chart window opened on the current book, then switched to every book.
+void runChartStep(TDataModule2 &dm, Results &r);
+
 } // namespace bench

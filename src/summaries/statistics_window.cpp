@@ -3,9 +3,11 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QPushButton>
 #include <QShowEvent>
 #include "data/data_module.h"
 #include "data/query.h"
+#include "summaries/chart_window.h"
 #include "ui/centre_on_screen.h"
 #include "ui/guard.h"
 #include "ui/skin.h"
@@ -97,6 +99,10 @@ Tzongtongji::Tzongtongji(TDataModule2 *dm, QWidget *parent) : QDialog(parent), m
         m_values[i]->setObjectName(QStringLiteral("value_") + QLatin1String(kFigures[i].column));
         m_queries << (dm ? new Query(&dm->conn_jz_m, QString::fromLatin1(kFigures[i].query), this) : nullptr);
     }
+    m_chartButton = new QPushButton(QStringLiteral("图 表"), this);
+    m_chartButton->setObjectName(QStringLiteral("chartButton"));
+    m_chartButton->setGeometry(20, 240, 80, 28);
+    connect(m_chartButton, &QPushButton::clicked, this, &Tzongtongji::chartButtonClick);
     // Each display field follows its query.
     for (int i = 0; i < 7; ++i) {
         Query *q = m_queries[i];
@@ -154,6 +160,15 @@ void Tzongtongji::FormShow()
             q->openWithRow({QString::fromLatin1(kFigures[i].column)},
                            {all.isNull(0, i - 1) ? QString() : all.value(0, i - 1)});
         }
+    });
+}
+
+void Tzongtongji::chartButtonClick()
+{
+    ui::guard(this, [this] {
+        if (!m_chart)
+            m_chart = new Tchart(m_dm, this);
+        m_chart->exec();
     });
 }
 

@@ -6,6 +6,8 @@
 #include <QPixmap>
 
 class QLabel;
+class QPushButton;
+class Tchart;
 class Query;
 class TDataModule2;
 
@@ -26,6 +28,11 @@ public:
 
     void FormShow();
 
+    // "图 表" below the six rows opens the chart window, made on its first use.
+    QPushButton *chartButton() const { return m_chartButton; }
+    Tchart *chartWindow() const { return m_chart; }
+    void chartButtonClick();
+
 protected:
     void showEvent(QShowEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
@@ -35,4 +42,6 @@ private:
     QList<Query *> m_queries;
     QList<QLabel *> m_values;
     QPixmap m_background;
+    QPushButton *m_chartButton;
+    Tchart *m_chart = nullptr;
 };

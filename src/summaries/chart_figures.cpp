@@ -1,0 +1,324 @@
+#include "summaries/chart_figures.h"
+
+#include <QDate>
+#include <QHash>
+#include <QMap>
+#include <QRegularExpression>
+#include <algorithm>
+#include <string>
+#include "data/query.h"
+
+namespace chart {
+
+namespace {
+
+// value = (-1)^neg * mag * 10^-scale; mag holds no leading zeros ("" is zero).
+struct Dec {
+    bool neg = false;
+    std::string mag;
+    int scale = 0;
+};
+
+Dec parse(const QString &s)
+{
+    Dec d;
+    int i = 0;
+    if (s.startsWith(QLatin1Char('-'))) {
+        d.neg = true;
+        ++i;
+    }
+    bool point = false, digits = false;
+    std::string all;
+    for (; i < s.size(); ++i) {
+        const QChar c = s[i];
+        if (c == QLatin1Char('.') && !point) {
+            point = true;
+        } else if (c >= QLatin1Char('0') && c <= QLatin1Char('9')) {
+            all += char(c.unicode());
+            digits = true;
+            if (point)
+                ++d.scale;
+        } else {
+            return Dec{};   // no plain decimal: zero
+        }
+    }
+    if (!digits)
+        return Dec{};
+    const size_t nz = all.find_first_not_of('0');
+    d.mag = nz == std::string::npos ? std::string() : all.substr(nz);
+    if (d.mag.empty())
+        d.neg = false;
+    return d;
+}
+
+// Both magnitudes at the same scale, padded to the same length.
+void align(Dec &a, Dec &b)
+{
+    while (a.scale < b.scale) {
+        if (!a.mag.empty())
+            a.mag += '0';
+        ++a.scale;
+    }
+    while (b.scale < a.scale) {
+        if (!b.mag.empty())
+            b.mag += '0';
+        ++b.scale;
+    }
+}
+
+int compareMag(const std::string &a, const std::string &b)
+{
+    if (a.size() != b.size())
+        return a.size() < b.size() ? -1 : 1;
+    const int c = a.compare(b);
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+std::string addMag(const std::string &a, const std::string &b)
+{
+    std::string out;
+    int carry = 0;
+    for (size_t i = 0; i < std::max(a.size(), b.size()) || carry; ++i) {
+        int v = carry;
+        if (i < a.size())
+            v += a[a.size() - 1 - i] - '0';
+        if (i < b.size())
+            v += b[b.size() - 1 - i] - '0';
+        out += char('0' + v % 10);
+        carry = v / 10;
+    }
+    std::reverse(out.begin(), out.end());
+    return out;
+}
+
+// a - b for a >= b.
+std::string subMag(const std::string &a, const std::string &b)
+{
+    std::string out;
+    int borrow = 0;
+    for (size_t i = 0; i < a.size(); ++i) {
+        int v = (a[a.size() - 1 - i] - '0') - borrow;
+        if (i < b.size())
+            v -= b[b.size() - 1 - i] - '0';
+        borrow = v < 0;
+        out += char('0' + (v + 10) % 10);
+    }
+    while (out.size() > 1 && out.back() == '0')
+        out.pop_back();
+    std::reverse(out.begin(), out.end());
+    return out == "0" ? std::string() : out;
+}
+
+QString text(Dec d)
+{
+    if (d.mag.empty())
+        return QStringLiteral("0");
+    while (d.scale > 0 && d.mag.back() == '0') {
+        d.mag.pop_back();
+        --d.scale;
+    }
+    std::string s = d.mag;
+    if (int(s.size()) <= d.scale)
+        s.insert(0, size_t(d.scale - int(s.size()) + 1), '0');
+    if (d.scale > 0)
+        s.insert(s.size() - size_t(d.scale), 1, '.');
+    if (d.neg)
+        s.insert(0, 1, '-');
+    return QString::fromLatin1(s.c_str());
+}
+
+QString sumText(const Query &q, int row, int column)
+{
+    return q.isNull(row, column) ? QStringLiteral("0") : q.value(row, column);
+}
+
+// The largest kTopParties by total, the rest summed after them.
+QList<PartyFigure> top(QList<PartyFigure> all)
+{
+    std::stable_sort(all.begin(), all.end(), [](const PartyFigure &a, const PartyFigure &b) {
+        return decimalCompare(a.total, b.total) > 0;
+    });
+    if (all.size() <= kTopParties)
+        return all;
+    PartyFigure rest{restCaption(), QStringLiteral("0"), true};
+    for (qsizetype i = kTopParties; i < all.size(); ++i)
+        rest.total = decimalAdd(rest.total, all[i].total);
+    all.resize(kTopParties);
+    all.append(rest);
+    return all;
+}
+
+} // namespace
+
+QString restCaption() { return QStringLiteral("其他"); }
+
+QString decimalAdd(const QString &x, const QString &y)
+{
+    Dec a = parse(x), b = parse(y);
+    align(a, b);
+    Dec r;
+    r.scale = a.scale;
+    if (a.neg == b.neg) {
+        r.mag = addMag(a.mag, b.mag);
+        r.neg = a.neg;
+    } else {
+        const int c = compareMag(a.mag, b.mag);
+        if (c == 0)
+            return QStringLiteral("0");
+        r.mag = c > 0 ? subMag(a.mag, b.mag) : subMag(b.mag, a.mag);
+        r.neg = c > 0 ? a.neg : b.neg;
+    }
+    if (r.mag.empty())
+        r.neg = false;
+    return text(r);
+}
+
+QString decimalNegate(const QString &x)
+{
+    Dec a = parse(x);
+    if (!a.mag.empty())
+        a.neg = !a.neg;
+    return text(a);
+}
+
+int decimalCompare(const QString &x, const QString &y)
+{
+    Dec a = parse(x), b = parse(y);
+    align(a, b);
+    if (a.neg != b.neg)
+        return a.neg ? -1 : 1;
+    const int c = compareMag(a.mag, b.mag);
+    return a.neg ? -c : c;
+}
+
+double decimalValue(const QString &x)
+{
+    return text(parse(x)).toDouble();
+}
+
+bool monthOf(const QString &date, int &year, int &month)
+{
+    // "YYYY- M- D" as stored; "YYYY-MM-DD" and "YYYY-M-D" from other tools name a month too.
+    static const QRegularExpression form(QStringLiteral("^([0-9]{4})-( [0-9]|[0-9]{1,2})-( [0-9]|[0-9]{1,2})$"));
+    const QRegularExpressionMatch m = form.match(date);
+    if (!m.hasMatch())
+        return false;
+    const int y = m.captured(1).toInt(), mo = m.captured(2).trimmed().toInt(),
+              d = m.captured(3).trimmed().toInt();
+    if (!QDate(y, mo, d).isValid())
+        return false;
+    year = y;
+    month = mo;
+    return true;
+}
+
+namespace {
+QString bookFilter(const QString &bookKey, bool wholeTable)
+{
+    if (bookKey.isEmpty())
+        return QString();
+    // "+b14" keeps the engine off the book's index: one pass over every row.
+    return wholeTable ? QStringLiteral(" where +b14 = :key") : QStringLiteral(" where b14 = :key");
+}
+} // namespace
+
+bool bookIsMostOfTable(Connection &c, const QString &bookKey)
+{
+    if (bookKey.isEmpty())
+        return false;
+    Query ids(&c, QStringLiteral("chart_ids"));
+    ids.setSql(QStringLiteral("select max(bid) from jz_ab"));
+    ids.open();
+    const qint64 half = ids.value(0, 0).toLongLong() / 2;
+    if (half <= 0)
+        return false;
+    // Counted through the index, stopping at half: a small book costs little, a large one
+    // no more than half the table.
+    Query rows(&c, QStringLiteral("chart_rows"));
+    rows.setSql(QStringLiteral("select count(*) from (select 1 from jz_ab where b14 = :key "
+                               "limit cast(:half as integer))"));
+    rows.bind(QStringLiteral(":key"), bookKey);
+    rows.bind(QStringLiteral(":half"), QString::number(half + 1));
+    rows.open();
+    return rows.value(0, 0).toLongLong() > half;
+}
+
+void loadMonths(Connection &c, const QString &bookKey, bool wholeTable, Figures &f)
+{
+    f.months.clear();
+    f.years.clear();
+    f.hasOther = false;
+    const bool oneBook = !bookKey.isEmpty();
+    const QString where = bookFilter(bookKey, wholeTable);
+
+    // Grouped by the whole date text: the engine does the summing, and each distinct
+    // text is read once to find its month (or that it is none).
+    Query byDate(&c, QStringLiteral("chart_months"));
+    byDate.setSql(QStringLiteral("select b2, sum(b5), sum(b8), sum(b7), sum(b10) from jz_ab")
+                  + where + QStringLiteral(" group by b2"));
+    if (oneBook)
+        byDate.bind(QStringLiteral(":key"), bookKey);
+    byDate.open();
+    QMap<int, MonthFigures> months;   // year * 100 + month; 0 for the undated
+    for (int r = 0; r < byDate.rowCount(); ++r) {
+        int year = 0, month = 0;
+        if (byDate.isNull(r, 0) || !monthOf(byDate.value(r, 0), year, month))
+            year = month = 0;
+        const int key = year == 0 ? 999999 : year * 100 + month;
+        auto it = months.find(key);
+        if (it == months.end()) {
+            MonthFigures m;
+            m.year = year;
+            m.month = month;
+            m.income = m.expense = m.receivable = m.payable = QStringLiteral("0");
+            it = months.insert(key, m);
+        }
+        it->income = decimalAdd(it->income, sumText(byDate, r, 1));
+        it->expense = decimalAdd(it->expense, sumText(byDate, r, 2));
+        it->receivable = decimalAdd(it->receivable, sumText(byDate, r, 3));
+        it->payable = decimalAdd(it->payable, sumText(byDate, r, 4));
+    }
+    for (MonthFigures &m : months) {
+        m.balance = decimalAdd(m.receivable, decimalNegate(m.payable));
+        f.months.append(m);
+        if (m.isOther())
+            f.hasOther = true;
+        else if (f.years.isEmpty() || f.years.last() != m.year)
+            f.years.append(m.year);
+    }
+}
+
+void loadParties(Connection &c, const QString &bookKey, bool wholeTable, Figures &f)
+{
+    const bool oneBook = !bookKey.isEmpty();
+    const QString where = bookFilter(bookKey, wholeTable);
+    Query byParty(&c, QStringLiteral("chart_parties"));
+    byParty.setSql(QStringLiteral("select b4, sum(b5), sum(b8) from jz_ab") + where
+                   + QStringLiteral(" group by b4"));
+    if (oneBook)
+        byParty.bind(QStringLiteral(":key"), bookKey);
+    byParty.open();
+    // NULL and empty text are one unnamed counterparty.
+    QHash<QString, int> seenIncome, seenExpense;
+    QList<PartyFigure> income, expense;
+    for (int r = 0; r < byParty.rowCount(); ++r) {
+        const QString party = byParty.value(r, 0);
+        auto add = [&](int column, QList<PartyFigure> &list, QHash<QString, int> &seen) {
+            if (byParty.isNull(r, column))
+                return;
+            const auto at = seen.constFind(party);
+            if (at != seen.constEnd()) {
+                list[*at].total = decimalAdd(list[*at].total, byParty.value(r, column));
+                return;
+            }
+            seen.insert(party, int(list.size()));
+            list.append({party, decimalAdd(byParty.value(r, column), QStringLiteral("0")), false});
+        };
+        add(1, income, seenIncome);
+        add(2, expense, seenExpense);
+    }
+    f.topIncome = top(income);
+    f.topExpense = top(expense);
+}
+
+} // namespace chart
