@@ -34,6 +34,7 @@ struct Start {
     double parentMs = -1;   // from the start of the process to its line, on this side
     double ownMs = -1;      // what the program read from its own start time
     double cpuMs = -1;      // processor time the program used, all its threads
+    double peakMiB = -1;    // its peak memory by then
 };
 
 // One start of the program with the given home; -1 figures when it printed nothing.
@@ -66,6 +67,7 @@ Start startOnce(const QString &home)
         const QList<QByteArray> words = line.split(' ');
         s.ownMs = words.value(1).toDouble();
         s.cpuMs = words.value(3).toDouble();
+        s.peakMiB = words.value(5).toDouble();
     } else {
         std::fprintf(stderr, "start-up: no line from %s (%s)\n", qPrintable(programPath()), line.constData());
     }
@@ -85,14 +87,15 @@ Start medianStart(const QString &ledgerDir)
         for (const char *f : kFiles)
             QFile::copy(ledgerDir + QLatin1Char('/') + QLatin1String(f), data + QLatin1Char('/') + QLatin1String(f));
     }
-    QList<double> parent, own, cpu;
+    QList<double> parent, own, cpu, peak;
     for (int i = 0; i < kRuns; ++i) {
         const Start s = startOnce(home.path());
         parent << s.parentMs;
         own << s.ownMs;
         cpu << s.cpuMs;
+        peak << s.peakMiB;
     }
-    return {median(parent), median(own), median(cpu)};
+    return {median(parent), median(own), median(cpu), median(peak)};
 }
 
 } // namespace
@@ -106,6 +109,7 @@ void runStartUpSteps(const QString &ledgerDir, Results &r)
     r.add(QStringLiteral("start-up, program's own clock"), full.ownMs);
     r.add(QStringLiteral("start-up CPU, empty ledger"), empty.cpuMs);
     r.add(QStringLiteral("start-up CPU"), full.cpuMs);
+    r.add(QStringLiteral("start-up peak MiB"), full.peakMiB);
     r.add(QStringLiteral("start-up ratio to empty"), empty.parentMs > 0 ? full.parentMs / empty.parentMs : -1);
 }
 

@@ -44,6 +44,17 @@ double cpuMs()
     return t.tv_sec * 1000.0 + t.tv_nsec / 1e6;
 }
 
+// The peak resident size of the process so far, in MiB (VmHWM).
+double peakMiB()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stod(line.substr(6)) / 1024.0;
+    return -1;
+}
+
 class Probe : public QObject
 {
 public:
@@ -57,7 +68,7 @@ protected:
             m_done = true;
             // Once this paint (and the rest of its pass) is through.
             QTimer::singleShot(0, this, [] {
-                std::printf("painted %.1f cpu %.1f\n", msSinceProcessStart(), cpuMs());
+                std::printf("painted %.1f cpu %.1f peak %.1f\n", msSinceProcessStart(), cpuMs(), peakMiB());
                 std::fflush(stdout);
                 QCoreApplication::exit(0);
             });

@@ -158,8 +158,9 @@ void openChecked(const QString &dir, const Schema::FileSpec &file, Connection &c
 // The three files being opened side by side, each into its own connection.
 struct Opening {
     QString dir;
-    Connection conns[3]{Connection(QStringLiteral("opening_m")), Connection(QStringLiteral("opening_f")),
-                        Connection(QStringLiteral("opening_u"))};
+    // Named as the data module's own: a connection's settings may depend on its name.
+    Connection conns[3]{Connection(QStringLiteral("conn_jz_m")), Connection(QStringLiteral("conn_jz_f")),
+                        Connection(QStringLiteral("conn_jz_u"))};
     std::exception_ptr errors[3];
     std::thread threads[3];
 

@@ -237,6 +237,20 @@ private Q_SLOTS:
         BookRefresh::full(dm);
         QCOMPARE(dm.Query_jz_ab->rowCount(), 2);
         QCOMPARE(dm.conn_jz_m.name(), QStringLiteral("conn_jz_m"));
+        // Set up as a connection of that name opened in place would be.
+        auto cacheOf = [](Connection &c) {
+            Query q(&c, "cache");
+            q.setSql("PRAGMA cache_size");
+            q.open();
+            return q.value(0, 0);
+        };
+        for (Connection *opened : {&dm.conn_jz_m, &dm.conn_jz_f, &dm.conn_jz_u}) {
+            Connection inPlace(opened->name());
+            inPlace.open(opened->path(), opened == &dm.conn_jz_m   ? Schema::ledger().password
+                                         : opened == &dm.conn_jz_f ? Schema::phrases().password
+                                                                   : Schema::details().password);
+            QCOMPARE(cacheOf(*opened), cacheOf(inPlace));
+        }
     }
 
     // A first start that fails part way names the file that failed and leaves no file of
