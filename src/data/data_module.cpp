@@ -116,7 +116,6 @@ bool finishInterruptedFirstStart(const QString &dir, const QList<FileSlot> &slot
     return true;
 }
 
-
 // One file of the set opened and proven to be ours. Throws DbError naming the file.
 void openChecked(const QString &dir, const Schema::FileSpec &file, Connection &c)
 {
@@ -194,9 +193,14 @@ std::unique_ptr<Opening> startOpening(const QString &dir, bool hereToo)
                 openChecked(dir, file, o->conns[i]);
                 // The phrase lists are read whole right after: their pages are decrypted
                 // here, beside the main window being built, and then come from the cache.
-                if (i == 1)
-                    for (const QString &table : file.tables)
-                        o->conns[i].exec(QStringLiteral("select count(*) from \"%1\"").arg(table));
+                // Only a head start: should it fail, that read fails and tells why.
+                if (i == 1) {
+                    try {
+                        for (const QString &table : file.tables)
+                            o->conns[i].exec(QStringLiteral("select count(*) from \"%1\"").arg(table));
+                    } catch (const DbError &) {
+                    }
+                }
             } catch (...) {
                 o->errors[i] = std::current_exception();
             }
