@@ -1,6 +1,6 @@
 // Benchmark: builds ledgers with the program's own code and times what the windows do.
 //   tallyrue_bench                 all sizes, one child process each (for honest peak memory)
-//   tallyrue_bench --size N        one size, one result line
+//   tallyrue_bench --size N        one size, one table of figures beside their targets
 //   tallyrue_bench --backup N      the backup sets of the ledger of size N
 // Ledgers are kept under /tmp/tallyrue-bench/<N> (or $TALLYRUE_BENCH_DIR/<N>) and reused
 // by later runs. The account-book PDF is written for sizes up to 100 000 (every size with
@@ -55,6 +55,82 @@ void fill(const QString &dir, int n)
         add(i, "3");
     }
     t.commit();
+}
+
+// Targets of the two large sizes; 0 where an action has none at that size.
+struct Target {
+    const char *label;
+    double at100k, at1M;
+};
+const Target kTargets[] = {
+    {"start-up", 350, 1000},
+    {"start-up ratio to empty", 1.5, 0},
+    {"save new entry", 40, 250},
+    {"quick search 支出", 40, 300},
+    {"clear search", 40, 300},
+    {"sort 日期", 40, 300},
+    {"sort 收入总额", 40, 300},
+    {"刷新", 40, 300},
+    {"page switch 账本", 40, 300},
+    {"enter 收入汇总", 40, 300},
+    {"enter 支出汇总", 40, 300},
+    {"enter 收入汇总 again", 40, 300},
+    {"page switch 账本 again", 40, 300},
+    {"small book: page switch 账本", 40, 300},
+    {"small book: quick search 支出", 40, 300},
+    {"small book: enter 收入汇总", 40, 300},
+    {"book switch to small", 60, 400},
+    {"book switch to large", 60, 400},
+    {"open details", 60, 400},
+    {"peak MiB", 120, 450},
+};
+
+double targetFor(const QString &label, int n)
+{
+    for (const Target &t : kTargets)
+        if (label == QString::fromUtf8(t.label))
+            return n == 100000 ? t.at100k : n == 1000000 ? t.at1M : 0;
+    return 0;
+}
+
+QString unitOf(const QString &label)
+{
+    if (label.contains(QLatin1String("MiB")))
+        return QStringLiteral("MiB");
+    if (label.contains(QLatin1String("ratio")))
+        return QStringLiteral("x");
+    if (label.contains(QLatin1String("pages")))
+        return QString();
+    return QStringLiteral("ms");
+}
+
+// Pads to a width in terminal columns; Chinese characters take two.
+QString padded(const QString &text, int columns)
+{
+    int width = 0;
+    for (const QChar c : text)
+        width += c.unicode() >= 0x1100 ? 2 : 1;
+    return text + QString(qMax(0, columns - width), QLatin1Char(' '));
+}
+
+void printTable(int n, const bench::Results &r)
+{
+    std::printf("\n%d entries in the current book (%d in each of two other books)\n", n, n / 10);
+    std::printf("%s %12s %12s\n", qPrintable(padded(QStringLiteral("action"), 36)), "figure", "target");
+    int misses = 0;
+    for (const auto &item : r.items) {
+        const QString unit = unitOf(item.first);
+        const double target = targetFor(item.first, n);
+        const bool miss = target > 0 && (item.second > target || item.second < 0);
+        misses += miss;
+        const QString figure = QString::number(item.second, 'f', unit == QLatin1String("x") ? 2 : 1) + QLatin1Char(' ') + unit;
+        const QString goal = target > 0 ? QString::number(target) + QLatin1Char(' ') + unit : QString();
+        std::printf("%s %12s %12s%s\n", qPrintable(padded(item.first, 36)), qPrintable(figure), qPrintable(goal),
+                    miss ? "  MISS" : "");
+    }
+    if (n == 100000 || n == 1000000)
+        std::printf("%d target(s) missed\n", misses);
+    std::fflush(stdout);
 }
 
 double msSince(QElapsedTimer &t)
@@ -117,6 +193,9 @@ int runOne(int n)
     fillPhrases(dir, n);
     fillDetails(dir, n);
     bench::Results r;
+    // First, while this process is small: the program's own start is another process.
+    if (!qEnvironmentVariableIsSet("TALLYRUE_BENCH_NO_START"))
+        bench::runStartUpSteps(dir, r);
     QElapsedTimer t;
     t.start();
     TDataModule2 dm(dir);
@@ -135,10 +214,7 @@ int runOne(int n)
     if (n <= 100000 || qEnvironmentVariableIsSet("TALLYRUE_BENCH_PDF_ALL"))
         bench::runPdfStep(dir, r);
     bench::runExportSteps(dir, r);
-    std::printf("%d", n);
-    for (const auto &item : r.items)
-        std::printf("\t%s=%.1f", item.first.toUtf8().constData(), item.second);
-    std::printf("\n");
+    printTable(n, r);
     return 0;
 }
 
@@ -161,8 +237,6 @@ int main(int argc, char **argv)
         return 0;
     }
     QList<int> sizes{10000, 100000, 1000000};
-    std::printf("entries\tfigures (ms; memory in MiB)\n");
-    std::fflush(stdout);
     for (int n : sizes) {
         QProcess p;
         p.setProcessChannelMode(QProcess::ForwardedErrorChannel);

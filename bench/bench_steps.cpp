@@ -48,9 +48,9 @@ double msSince(QElapsedTimer &t)
 
 // "切  换" in the switch dialog, from the large book 1 to the small book 2 and back: the
 // demotion and promotion, the book list and the whole book refresh, the page repainted.
-void runBookSwitchSteps(TDataModule2 &dm, QWidget *parent, Results &r)
+void runBookSwitchSteps(TDataModule2 &dm, Tmain *main, Results &r)
 {
-    Tqiehuan dialog(&dm, parent);
+    Tqiehuan dialog(&dm, main);
     QElapsedTimer t;
     auto switchTo = [&](const QString &key, const QString &label) {
         Query *list = dm.Query_jz_aa;
@@ -67,6 +67,21 @@ void runBookSwitchSteps(TDataModule2 &dm, QWidget *parent, Results &r)
         r.add(label + " cpu", (b.tv_sec - a.tv_sec) * 1e3 + (b.tv_nsec - a.tv_nsec) / 1e6);
     };
     switchTo(QStringLiteral("2"), QStringLiteral("book switch to small"));
+    // The small book must not pay for the large ones beside it.
+    if (main) {
+        t.restart();
+        main->bsSkinButtonsBar1Sections0Items2Click();
+        r.add(QStringLiteral("small book: page switch 账本"), msSince(t));
+        QuickSearch *search = main->accountBookPage()->quickSearch();
+        search->kindBox()->setCurrentIndex(2);   // 支出
+        search->bsSkinButton1Click();
+        r.add(QStringLiteral("small book: quick search 支出"), msSince(t));
+        search->bsSkinButton2Click();
+        t.restart();
+        main->bsSkinButtonsBar1Sections0Items0Click();
+        r.add(QStringLiteral("small book: enter 收入汇总"), msSince(t));
+        main->bsSkinButtonsBar1Sections0Items2Click();
+    }
     switchTo(QStringLiteral("1"), QStringLiteral("book switch to large"));
 }
 
@@ -107,6 +122,8 @@ void runSummarySteps(TDataModule2 &dm, Tmain &main, Results &r)
     r.add("enter 支出汇总", msSince(t));
     main.bsSkinButtonsBar1Sections0Items0Click();
     r.add("enter 收入汇总 again", msSince(t));
+    main.bsSkinButtonsBar1Sections0Items2Click();
+    r.add("page switch 账本 again", msSince(t));
     Tzongtongji statistics(&dm, &main);
     t.restart();
     statistics.FormShow();
@@ -237,6 +254,8 @@ void runWindowSteps(TDataModule2 &dm, Results &r)
     r.add("sort 日期", msSince(t));
     page->titleSort()->titleClick(totalColumn);
     r.add("sort 收入总额", msSince(t));
+    page->bsSkinSpeedButton4Click();
+    r.add("刷新", msSince(t));
 
     // One new entry, from "保  存" to the grid and totals updated.
     newIncome.setBookKey(page->bookKey());

@@ -18,6 +18,10 @@ void runWindowSteps(TDataModule2 &dm, Results &r);
 // The whole program on the ledger in dir: "打 印" on the account-book page, written to a
 // PDF; time, memory above what the program held before, pages and file size.
 void runPdfStep(const QString &dir, Results &r);
+// The real program started five times on a copy of the ledger in ledgerDir, and on an empty
+// one: medians from exec to the painted main window, and their ratio.
+void runStartUpSteps(const QString &ledgerDir, Results &r);
+
 // Times the backup sets of the ledger in dir; prints one line.
 int runBackup(const QString &dir);
 

@@ -2,6 +2,8 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+#include "app/main_window.h"
+#include "app/paint_probe.h"
 #include "app/program.h"
 #include "app/start_up.h"
 #include "ui/skin.h"
@@ -25,6 +27,7 @@ int main(int argc, char **argv)
     const int status = StartUp::begin(session);
     if (status >= 0)
         return status;
+    PaintProbe::installIfAsked(session.program->mainWindow());
     session.program->show();
     return app.exec();
 }

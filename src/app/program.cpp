@@ -34,6 +34,8 @@ Program::Program(const QString &dataDir)
     // Tnew_zhichu, Tedit_shouru, Tnew_zhangben, Tqiehuan, Tedit_zhichu, Tqiehuan_beizhu,
     // Tqiehuan_cmm, Tlist, Tmingxi, Tedit_mingxi, Tnew_mingxi, Tset_mima, Tqoravi,
     // Tzongtongji. A window not built yet keeps its place in the list.
+    // The key derivations of the three files run on other cores meanwhile.
+    TDataModule2::beginOpening(dataDir);
     m_main = std::make_unique<Tmain>();
     m_dm = std::make_unique<TDataModule2>(dataDir);
     TDataModule2 *dm = m_dm.get();

@@ -30,6 +30,9 @@ public:
     // create=false refuses a missing file. Throws DbError.
     void open(const QString &path, const QByteArray &key, bool create = false);
     void close();
+    // Takes over the file other has open (opened in another thread, say); other is left
+    // closed. This connection keeps its own name.
+    void takeOver(Connection &other);
     bool isOpen() const { return m_db != nullptr; }
     sqlite3 *handle() const { return m_db; }
 
@@ -57,7 +60,15 @@ public:
         bool m_done = false;
     };
 
+    // The file key the engine derives from a password and a file's salt (PBKDF2 with
+    // HMAC-SHA1, 32 bytes), computed here the same way with the hash states kept between
+    // rounds, which makes it several times faster than the engine's own.
+    static QByteArray deriveFileKey(const QByteArray &password, const QByteArray &salt, int iterations);
+    // The rounds the engine uses for files made with its defaults (as all of ours are).
+    static int defaultKeyRounds();
+
 private:
+    void openWith(const QString &path, const QByteArray &keyText, bool create);
     int cacheKiB() const;
     QString m_name;
     QString m_path;

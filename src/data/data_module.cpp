@@ -6,6 +6,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <memory>
+#include <thread>
 #include <fcntl.h>
 #include <unistd.h>
 #include <sqlcipher/sqlite3.h>
@@ -113,7 +116,112 @@ bool finishInterruptedFirstStart(const QString &dir, const QList<FileSlot> &slot
     return true;
 }
 
+// One file of the set opened and proven to be ours. Throws DbError naming the file.
+void openChecked(const QString &dir, const Schema::FileSpec &file, Connection &c)
+{
+    const QString path = dir + QLatin1Char('/') + file.fileName;
+    const QFileInfo fi(path);
+    if (!fi.isFile())
+        throw DbError(refusal(path, QStringLiteral("这个位置不是一个文件。")));
+    if (!fi.isReadable())
+        throw DbError(refusal(path, QStringLiteral("没有读取这个文件的权限。")));
+    if (!fi.isWritable())
+        throw DbError(refusal(path, QStringLiteral("没有写入这个文件的权限。")));
+    if (!QFileInfo(dir).isWritable())
+        throw DbError(refusal(path, QStringLiteral("数据文件所在的文件夹不可写入。")));
+    try {
+        c.open(path, file.password);
+        // An empty file opens as an empty database: make sure it is one of ours.
+        for (const QString &table : file.tables)
+            c.exec(QStringLiteral("select 1 from \"%1\" limit 0").arg(table));
+        // A file cut short inside its last page still opens; its rows would fail later.
+        sqlite3_stmt *st = c.prepare(QStringLiteral("PRAGMA page_size"), {});
+        const int rc = sqlite3_step(st);
+        const qint64 page = rc == SQLITE_ROW ? sqlite3_column_int64(st, 0) : 0;
+        sqlite3_finalize(st);
+        if (rc != SQLITE_ROW)
+            c.fail();
+        if (page <= 0 || QFileInfo(path).size() % page != 0)
+            throw DbError(QStringLiteral("文件不完整，可能已被截断。"));
+    } catch (const DbError &e) {
+        c.close();
+        QString why = e.text();
+        if (e.code() == SQLITE_NOTADB || e.code() == SQLITE_CORRUPT)
+            why = QStringLiteral("文件已损坏，或者不是本程序的数据文件。\n") + why;
+        else if (why.startsWith(QLatin1String("no such table")))
+            why = QStringLiteral("文件中没有本程序的数据表。\n") + why;
+        throw DbError(refusal(path, why));
+    }
+}
+
+// The three files being opened side by side, each into its own connection.
+struct Opening {
+    QString dir;
+    // Named as the data module's own: a connection's settings may depend on its name.
+    Connection conns[3]{Connection(QStringLiteral("conn_jz_m")), Connection(QStringLiteral("conn_jz_f")),
+                        Connection(QStringLiteral("conn_jz_u"))};
+    std::exception_ptr errors[3];
+    std::thread threads[3];
+
+    void join()
+    {
+        for (std::thread &t : threads)
+            if (t.joinable())
+                t.join();
+    }
+    ~Opening() { join(); }
+};
+
+std::unique_ptr<Opening> &pendingOpening()
+{
+    static std::unique_ptr<Opening> pending;
+    return pending;
+}
+
+// Starts the three opens; with hereToo the last one runs in the calling thread (which
+// then waits for it). An engine built without thread safety opens them one by one here.
+std::unique_ptr<Opening> startOpening(const QString &dir, bool hereToo)
+{
+    auto opening = std::make_unique<Opening>();
+    opening->dir = dir;
+    const Schema::FileSpec files[3] = {Schema::ledger(), Schema::phrases(), Schema::details()};
+    const bool threads = sqlite3_threadsafe() != 0;
+    for (int i = 0; i < 3; ++i) {
+        Opening *o = opening.get();
+        auto run = [o, i, dir, file = files[i]] {
+            try {
+                openChecked(dir, file, o->conns[i]);
+                // The phrase lists are read whole right after: their pages are decrypted
+                // here, beside the main window being built, and then come from the cache.
+                // Only a head start: should it fail, that read fails and tells why.
+                if (i == 1) {
+                    try {
+                        for (const QString &table : file.tables)
+                            o->conns[i].exec(QStringLiteral("select count(*) from \"%1\"").arg(table));
+                    } catch (const DbError &) {
+                    }
+                }
+            } catch (...) {
+                o->errors[i] = std::current_exception();
+            }
+        };
+        if (!threads || (hereToo && i == 2))
+            run();
+        else
+            o->threads[i] = std::thread(run);
+    }
+    return opening;
+}
+
 } // namespace
+
+void TDataModule2::beginOpening(const QString &dataDir)
+{
+    for (const Schema::FileSpec &f : {Schema::ledger(), Schema::phrases(), Schema::details()})
+        if (!QFileInfo::exists(dataDir + QLatin1Char('/') + f.fileName))
+            return;
+    pendingOpening() = startOpening(dataDir, false);
+}
 
 TDataModule2::TDataModule2(const QString &dataDir, QObject *parent) : QObject(parent), m_dir(dataDir)
 {
@@ -131,39 +239,18 @@ TDataModule2::TDataModule2(const QString &dataDir, QObject *parent) : QObject(pa
         throw DbError(refusal(m_dir + QLatin1Char('/') + missing.first(),
                               QStringLiteral("数据文件缺失，其余数据文件未作任何改动。")));
     }
-    for (const FileSlot &s : slots) {
-        const QString path = m_dir + QLatin1Char('/') + s.file.fileName;
-        const QFileInfo fi(path);
-        if (!fi.isFile())
-            throw DbError(refusal(path, QStringLiteral("这个位置不是一个文件。")));
-        if (!fi.isReadable())
-            throw DbError(refusal(path, QStringLiteral("没有读取这个文件的权限。")));
-        if (!fi.isWritable())
-            throw DbError(refusal(path, QStringLiteral("没有写入这个文件的权限。")));
-        if (!QFileInfo(m_dir).isWritable())
-            throw DbError(refusal(path, QStringLiteral("数据文件所在的文件夹不可写入。")));
-        try {
-            s.conn->open(path, s.file.password);
-            // An empty file opens as an empty database: make sure it is one of ours.
-            for (const QString &table : s.file.tables)
-                s.conn->exec(QStringLiteral("select 1 from \"%1\" limit 0").arg(table));
-            // A file cut short inside its last page still opens; its rows would fail later.
-            Query pageSize(s.conn, QStringLiteral("page_size"));
-            pageSize.setSql(QStringLiteral("PRAGMA page_size"));
-            pageSize.open();
-            const qint64 page = pageSize.value(0, 0).toLongLong();
-            if (page <= 0 || QFileInfo(path).size() % page != 0)
-                throw DbError(QStringLiteral("文件不完整，可能已被截断。"));
-        } catch (const DbError &e) {
-            s.conn->close();
-            QString why = e.text();
-            if (e.code() == SQLITE_NOTADB || e.code() == SQLITE_CORRUPT)
-                why = QStringLiteral("文件已损坏，或者不是本程序的数据文件。\n") + why;
-            else if (why.startsWith(QLatin1String("no such table")))
-                why = QStringLiteral("文件中没有本程序的数据表。\n") + why;
-            throw DbError(refusal(path, why));
-        }
+    std::unique_ptr<Opening> opening = std::move(pendingOpening());
+    if (!opening || opening->dir != m_dir) {
+        opening.reset();
+        opening = startOpening(m_dir, true);
     }
+    opening->join();
+    // Faults are told in the order of the files, as when they were opened one by one.
+    for (const std::exception_ptr &error : opening->errors)
+        if (error)
+            std::rethrow_exception(error);
+    for (int i = 0; i < slots.size(); ++i)
+        slots[i].conn->takeOver(opening->conns[i]);
 
     auto make = [this](Connection *c, const char *name, const QString &sql) {
         auto *q = new Query(c, QString::fromLatin1(name), this);

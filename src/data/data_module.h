@@ -15,6 +15,12 @@ public:
     explicit TDataModule2(const QString &dataDir, QObject *parent = nullptr);
     ~TDataModule2() override;
 
+    // Opening takes most of a start (a key derivation per file), so it may begin while the
+    // main window is built: starts opening the three files of dataDir in background
+    // threads and returns at once. The next data module made for dataDir takes them over
+    // and reports any fault as it would have. Does nothing unless all three files exist.
+    static void beginOpening(const QString &dataDir);
+
     QString dataDir() const { return m_dir; }
 
     Connection conn_jz_m{QStringLiteral("conn_jz_m")};

@@ -43,7 +43,22 @@ DateField::DateField(QWidget *parent)
     setFocusPolicy(m_edit->focusPolicy());
     setSizePolicy(m_edit->sizePolicy());
 
-    m_popup = new QFrame(this, Qt::Popup);
+    connect(m_button, &QToolButton::clicked, this, &DateField::showPopup);
+    // The line edit's own text() drops the blanks of the mask; pass on what is shown.
+    connect(m_edit, &QLineEdit::textChanged, this, [this] { Q_EMIT textChanged(shownText()); });
+
+    // A field never starts without a date to fall back on.
+    setToday();
+}
+
+// The calendar is made when first wanted: a dialog holds its date fields from the start,
+// and most are never dropped down.
+QCalendarWidget *DateField::calendar() const
+{
+    if (m_calendar)
+        return m_calendar;
+    auto *self = const_cast<DateField *>(this);
+    m_popup = new QFrame(self, Qt::Popup);
     m_popup->setObjectName(QStringLiteral("dateFieldPopup"));
     m_popup->setFrameShape(QFrame::Box);
     // A click on the drop-down button that closes the popup must not reopen it.
@@ -62,14 +77,9 @@ DateField::DateField(QWidget *parent)
     // Sized when it is first shown, once the style has had its say (fitCalendar).
     popupLayout->addWidget(m_calendar);
 
-    connect(m_button, &QToolButton::clicked, this, &DateField::showPopup);
-    connect(m_calendar, &QCalendarWidget::clicked, this, &DateField::pick);
-    connect(m_calendar, &QCalendarWidget::activated, this, &DateField::pick);
-    // The line edit's own text() drops the blanks of the mask; pass on what is shown.
-    connect(m_edit, &QLineEdit::textChanged, this, [this] { Q_EMIT textChanged(shownText()); });
-
-    // A field never starts without a date to fall back on.
-    setToday();
+    connect(m_calendar, &QCalendarWidget::clicked, self, &DateField::pick);
+    connect(m_calendar, &QCalendarWidget::activated, self, &DateField::pick);
+    return m_calendar;
 }
 
 QString DateField::shownText() const
@@ -157,11 +167,12 @@ void DateField::commitTyped()
 
 bool DateField::isPopupVisible() const
 {
-    return m_popup->isVisible();
+    return m_popup && m_popup->isVisible();
 }
 
 void DateField::showPopup()
 {
+    calendar();
     const QDate shown = date();
     m_calendar->setSelectedDate(shown.isValid() ? shown : QDate::currentDate());
 
@@ -209,7 +220,8 @@ void DateField::fitCalendar()
 
 void DateField::hidePopup()
 {
-    m_popup->hide();
+    if (m_popup)
+        m_popup->hide();
 }
 
 void DateField::pick(const QDate &d)

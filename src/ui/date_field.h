@@ -39,7 +39,7 @@ public:
 
     QLineEdit *lineEdit() const { return m_edit; }
     QToolButton *dropDownButton() const { return m_button; }
-    QCalendarWidget *calendar() const { return m_calendar; }
+    QCalendarWidget *calendar() const;
     bool isPopupVisible() const;
 
 public Q_SLOTS:
@@ -63,7 +63,7 @@ private:
 
     QLineEdit *m_edit;
     QToolButton *m_button;
-    QFrame *m_popup;
-    QCalendarWidget *m_calendar;
+    mutable QFrame *m_popup = nullptr;
+    mutable QCalendarWidget *m_calendar = nullptr;
     QString m_last;   // the text the field counts as its date
 };

@@ -10,6 +10,7 @@
 #include "data/schema.h"
 #include "data/upgrade.h"
 #include "data/data_folder.h"
+#include <sqlcipher/sqlite3.h>
 
 using testsupport::initCoreApplication;
 using Folder = testsupport::DataFolder;
@@ -96,6 +97,44 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(DbError, c.open(folder.file("k.db"), "it's"));
     }
 
+    // Existing files open with a key derived outside the engine; it must be the key the
+    // engine derives itself, for short, long (hashed first) and non-ASCII passwords.
+    void derivedKeyIsTheEnginesKey_data()
+    {
+        QTest::addColumn<QByteArray>("password");
+        QTest::newRow("the ledger's") << Schema::ledger().password;
+        QTest::newRow("quotes and Chinese") << QStringLiteral("it's \"密码\"; --").toUtf8();
+        QTest::newRow("longer than a hash block") << QByteArray(100, 'p');
+    }
+    void derivedKeyIsTheEnginesKey()
+    {
+        QFETCH(QByteArray, password);
+        Folder folder;
+        const QString path = folder.file("k.db");
+        {
+            Connection c("k");
+            c.open(path, password, true);
+            c.exec("create table t (x)");
+            c.exec("insert into t values ('kept')");
+        }
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray salt = f.read(16);
+        f.close();
+        QVERIFY(Connection::defaultKeyRounds() > 0);
+        const QByteArray raw = "x'" + Connection::deriveFileKey(password, salt, Connection::defaultKeyRounds()).toHex() + "'";
+        // The raw key alone, bypassing everything Connection::open might fall back on.
+        sqlite3 *db = nullptr;
+        QCOMPARE(sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+        QCOMPARE(sqlite3_key(db, raw.constData(), raw.size()), SQLITE_OK);
+        sqlite3_stmt *st = nullptr;
+        QCOMPARE(sqlite3_prepare_v2(db, "select x from t", -1, &st, nullptr), SQLITE_OK);
+        QCOMPARE(sqlite3_step(st), SQLITE_ROW);
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(st, 0))), QByteArray("kept"));
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+    }
+
     void refusesBrokenFileSets_data()
     {
         QTest::addColumn<QString>("damage");
@@ -135,6 +174,83 @@ private Q_SLOTS:
         for (int i = 0; i < names.size(); ++i)
             QCOMPARE(digest(folder.file(names[i])), before[i]);
         QVERIFY(!QFile::exists(victim + ".new"));
+    }
+
+    // The files open side by side, yet a fault is told as if they opened one by one: the
+    // first damaged file of the set is named, and no other, whether the opening began
+    // ahead of the data module or within it.
+    void damagedFilesAreToldInTheirOrder_data()
+    {
+        QTest::addColumn<QStringList>("damaged");
+        QTest::addColumn<bool>("ahead");
+        const QString m = Schema::ledger().fileName, f = Schema::phrases().fileName, u = Schema::details().fileName;
+        QTest::newRow("ledger and details") << QStringList{m, u} << false;
+        QTest::newRow("ledger and details, opened ahead") << QStringList{m, u} << true;
+        QTest::newRow("phrases and details, opened ahead") << QStringList{f, u} << true;
+        QTest::newRow("details, opened ahead") << QStringList{u} << true;
+    }
+    void damagedFilesAreToldInTheirOrder()
+    {
+        QFETCH(QStringList, damaged);
+        QFETCH(bool, ahead);
+        Folder folder;
+        { TDataModule2 dm(folder.path()); }
+        for (const QString &name : damaged) {
+            QFile f(folder.file(name));
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(QByteArray(4096, 'x'));
+        }
+        if (ahead)
+            TDataModule2::beginOpening(folder.path());
+        try {
+            TDataModule2 dm(folder.path());
+            QFAIL("opened a damaged set");
+        } catch (const DbError &e) {
+            QVERIFY2(e.text().contains("/" + damaged.first()), qPrintable(e.text()));
+            QVERIFY2(e.text().contains(QStringLiteral("文件已损坏")), qPrintable(e.text()));
+            for (const QString &other : damaged.mid(1))
+                QVERIFY2(!e.text().contains(other), qPrintable(e.text()));
+        }
+    }
+
+    // An opening begun for one folder is never taken over by a data module of another, and
+    // the connections it hands over read and write as ones opened in place.
+    void openingAheadServesItsOwnFolder()
+    {
+        Folder a, b;
+        { TDataModule2 dm(a.path()); }
+        {
+            TDataModule2 dm(b.path());
+            addEntry(dm, "收入", "1", "7.00", "7.00", "0.00");
+        }
+        TDataModule2::beginOpening(a.path());
+        {
+            TDataModule2 dm(b.path());
+            QCOMPARE(dm.conn_jz_m.path(), b.file(Schema::ledger().fileName));
+            BookRefresh::full(dm);
+            QCOMPARE(dm.Query_jz_ab->rowCount(), 1);
+        }
+        TDataModule2::beginOpening(b.path());
+        TDataModule2 dm(b.path());
+        QCOMPARE(dm.conn_jz_f.path(), b.file(Schema::phrases().fileName));
+        addEntry(dm, "支出", "1", "2.00", "2.00", "0.00");
+        BookRefresh::full(dm);
+        QCOMPARE(dm.Query_jz_ab->rowCount(), 2);
+        QCOMPARE(dm.conn_jz_m.name(), QStringLiteral("conn_jz_m"));
+        // Set up as a connection of that name opened in place would be.
+        auto cacheOf = [](Connection &c) {
+            Query q(&c, "cache");
+            q.setSql("PRAGMA cache_size");
+            q.open();
+            return q.value(0, 0);
+        };
+        for (Connection *opened : {&dm.conn_jz_m, &dm.conn_jz_f, &dm.conn_jz_u}) {
+            Connection inPlace(opened->name());
+            inPlace.open(opened->path(), opened == &dm.conn_jz_m   ? Schema::ledger().password
+                                         : opened == &dm.conn_jz_f ? Schema::phrases().password
+                                                                   : Schema::details().password);
+            QCOMPARE(cacheOf(*opened), cacheOf(inPlace));
+        }
     }
 
     // A first start that fails part way names the file that failed and leaves no file of
