@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include "books/quick_search.h"
 #include "books/title_sort.h"
+#include "data/book_cache.h"
 #include "data/book_refresh.h"
 #include "data/data_module.h"
 #include "records/entry_dialog.h"
@@ -367,7 +368,13 @@ void TFr_zhangben::bsSkinSpeedButton6Click()
             return;
         if (!msg::confirmDelete(this, QStringLiteral("您确定要删除此记录吗?此操作不可恢复")))
             return;
-        m_dm->Query_jz_ab->deleteCurrentRow();
+        {
+            Query *q = m_dm->Query_jz_ab;
+            BookCache::EntryWrite write(BookCache::of(*m_dm));
+            const QString bid = q->field(QStringLiteral("bid"));
+            q->deleteCurrentRow();
+            write.done(bid);
+        }
         BookRefresh::loadEntries(*m_dm);
         BookRefresh::loadTotals(*m_dm);
     });

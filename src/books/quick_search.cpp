@@ -155,12 +155,7 @@ QString QuickSearch::containsPattern(const QString &phrase)
     return QLatin1Char('%') + escaped + QLatin1Char('%');
 }
 
-QString QuickSearch::searchSql()
-{
-    return QStringLiteral("select * from jz_ab where b1 like :kind escape '\\' "
-                          "and b3 like :summary escape '\\' and b4 like :party escape '\\' "
-                          "and b14 = :key order by bid desc");
-}
+QString QuickSearch::searchSql() { return BookRefresh::searchSql(); }
 
 void QuickSearch::bsSkinButton1Click()
 {
@@ -175,7 +170,7 @@ void QuickSearch::bsSkinButton1Click()
         q->bind(QStringLiteral(":summary"), containsPattern(summaryText()));
         q->bind(QStringLiteral(":party"), containsPattern(partyText()));
         q->bind(QStringLiteral(":key"), BookRefresh::bookKey(*m_dm));
-        q->open();
+        BookRefresh::openEntries(*m_dm);
     });
 }
 

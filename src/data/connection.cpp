@@ -172,10 +172,12 @@ void Connection::openWith(const QString &path, const QByteArray &key, bool creat
 
 int Connection::cacheKiB() const
 {
-    // Room for the file as it is plus growth, capped so a huge file cannot eat memory.
+    // Room for the file as it is plus growth, capped so a huge file cannot eat memory. The
+    // current book's entries are held in memory (BookCache): the ledger needs its pages only
+    // for the few passes that remain, which a file of a million entries would not fit anyway.
     const qint64 size = QFileInfo(m_path).size();
     const qint64 kib = size / 1024 * 5 / 4 + 16 * 1024;
-    return int(qMin<qint64>(kib, 512 * 1024));
+    return int(qMin<qint64>(kib, m_name == QLatin1String("conn_jz_m") ? 4 * 1024 : 512 * 1024));
 }
 
 void Connection::close()

@@ -357,6 +357,45 @@ void final(sqlite3_context *ctx)
 
 } // namespace
 
+struct DecimalSum::State {
+    Acc acc{0, 0, false, false, nullptr};
+    State() = default;
+    State(const State &o) : acc(o.acc)
+    {
+        if (o.acc.wide)
+            acc.wide = new Wide(*o.acc.wide);
+    }
+    ~State() { delete acc.wide; }
+};
+
+DecimalSum::DecimalSum() : m(new State) {}
+DecimalSum::~DecimalSum() = default;
+DecimalSum::DecimalSum(const DecimalSum &o) : m(new State(*o.m)) {}
+DecimalSum &DecimalSum::operator=(const DecimalSum &o)
+{
+    if (this != &o)
+        m.reset(new State(*o.m));
+    return *this;
+}
+
+void DecimalSum::addText(const char *text, int bytes)
+{
+    m->acc.any = true;
+    addNumber(&m->acc, scan(reinterpret_cast<const unsigned char *>(text), bytes));
+}
+
+bool DecimalSum::any() const { return m->acc.any; }
+bool DecimalSum::outOfRange() const { return m->acc.outOfRange; }
+
+std::string DecimalSum::text() const
+{
+    if (!m->acc.wide)
+        return decimalText(m->acc.mant, m->acc.scale);
+    State copy(*m);
+    spill(&copy.acc);
+    return wideText(*copy.acc.wide);
+}
+
 void registerDecimalSum(sqlite3 *db)
 {
     sqlite3_create_function(db, "sum", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, nullptr,

@@ -3,8 +3,10 @@
 #include <sqlcipher/sqlite3.h>
 #include <QStringDecoder>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <numeric>
+#include <string_view>
 #include <unordered_map>
 #include "data/db_error.h"
 
@@ -60,6 +62,7 @@ void Query::close()
     m_order.clear();
     m_overrides.clear();
     m_lazy = false;
+    m_source.reset();
     std::vector<qint64>().swap(m_keys);
     m_lazyCache.clear();
     m_baseRows = m_addedRows = 0;
@@ -138,6 +141,7 @@ void Query::open()
     m_text = std::move(text);
     m_offsets = std::move(offsets);
     m_nulls = std::move(nulls);
+    m_source.reset();
     m_baseRows = rows;
     m_addedRows = 0;
     m_order.resize(size_t(rows));
@@ -178,6 +182,7 @@ void Query::openOnDemand(const QString &keyOnlySql)
     m_keyColumn = keyColumn;
     m_keys = std::move(keys);
     m_lazy = true;
+    m_source.reset();
     m_lazyCache.clear();
     m_baseRows = int(m_keys.size());
     m_addedRows = 0;
@@ -257,6 +262,24 @@ const Query::LazyRow *Query::lazyRow(int displayRow) const
     return &m_lazyCache.constFind(stored).value();
 }
 
+void Query::openFrom(std::shared_ptr<const RowSource> source, const QStringList &fields, std::vector<int> rows)
+{
+    close();
+    Q_EMIT aboutToReset();
+    m_fields = fields;
+    m_source = std::move(source);
+    m_baseRows = m_source->rowCount();
+    m_addedRows = 0;
+    m_order = std::move(rows);
+    m_overrides.clear();
+    m_pendingRow = -1;
+    m_sortField.clear();
+    m_open = true;
+    m_current = m_order.empty() ? -1 : 0;
+    Q_EMIT resetDone();
+    Q_EMIT currentRowChanged(m_current);
+}
+
 void Query::openWithRow(const QStringList &fields, const QStringList &values)
 {
     close();
@@ -308,6 +331,8 @@ bool Query::isNull(int row, int column) const
             return false;
         return lazyRow(row)->nulls[size_t(column)];
     }
+    if (m_source)
+        return m_source->isNull(storedRow(row), column);
     return m_nulls[size_t(storedRow(row)) * size_t(columnCount()) + size_t(column)];
 }
 
@@ -321,6 +346,12 @@ QString Query::value(int row, int column) const
         if (column == m_keyColumn && storedRow(row) < m_baseRows)
             return QString::number(m_keys[size_t(storedRow(row))]);
         return lazyRow(row)->values.at(column);
+    }
+    if (m_source) {
+        if (m_source->isNull(storedRow(row), column))
+            return QString();
+        const QByteArrayView b = m_source->bytes(storedRow(row), column);
+        return storedText(b.data(), b.size());
     }
     const size_t cell = size_t(storedRow(row)) * size_t(columnCount()) + size_t(column);
     if (m_nulls[cell])
@@ -383,25 +414,90 @@ double numberKey(const QByteArray &t, bool *ok)
 {
     return t.trimmed().toDouble(ok);
 }
+
+// The same for the plain form amounts nearly always have ("-1234.50"): at most fifteen
+// digits make an exact integer and the power of ten is exact, so one division rounds
+// exactly as the full conversion does. False for any other text.
+bool plainNumber(const char *p, uint32_t n, double &out)
+{
+    static const double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11,
+                                    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    uint32_t i = 0;
+    const bool neg = n > 0 && p[0] == '-';
+    if (neg)
+        ++i;
+    int64_t m = 0;
+    int digits = 0, scale = 0;
+    bool point = false, intDigit = false, fracDigit = false;
+    for (; i < n; ++i) {
+        const char c = p[i];
+        if (c >= '0' && c <= '9') {
+            if (++digits > 15)
+                return false;
+            m = m * 10 + (c - '0');
+            if (point) {
+                ++scale;
+                fracDigit = true;
+            } else {
+                intDigit = true;
+            }
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            return false;
+        }
+    }
+    if (!intDigit || (point && !fracDigit))
+        return false;
+    const double v = double(m) / kPow10[scale];
+    out = neg ? -v : v;
+    return true;
+}
 } // namespace
 
-std::vector<std::pair<bool, QByteArray>> Query::columnForSort(int col) const
+std::vector<Query::SortCell> Query::columnForSort(int col, std::vector<QByteArray> &keep) const
 {
     const size_t n = m_order.size();
-    std::vector<std::pair<bool, QByteArray>> cells(n);
+    std::vector<SortCell> cells(n);
+    // Texts of edited rows live here while the sort runs; counted first so that no
+    // reallocation moves them.
+    size_t edited = 0;
+    if (!m_overrides.isEmpty())
+        for (size_t i = 0; i < n; ++i)
+            edited += overlay(int(i)) != nullptr;
+    keep.reserve(edited + (m_lazy ? size_t(m_baseRows) : 0));
+    auto own = [&keep](QByteArray bytes) {
+        keep.push_back(std::move(bytes));
+        return SortCell{false, keep.back().constData(), uint32_t(keep.back().size())};
+    };
+    auto fromOverlay = [&](const QStringList *o) {
+        if (o->at(col).isNull())
+            return SortCell{true, nullptr, 0};
+        return own(o->at(col).toUtf8());
+    };
     if (!m_lazy) {
         for (size_t i = 0; i < n; ++i) {
             const int r = int(i);
             if (const QStringList *o = overlay(r)) {
-                cells[i] = {o->at(col).isNull(), o->at(col).toUtf8()};
+                cells[i] = fromOverlay(o);
+                continue;
+            }
+            if (m_source) {
+                const int s = storedRow(r);
+                if (m_source->isNull(s, col)) {
+                    cells[i] = {true, nullptr, 0};
+                } else {
+                    const QByteArrayView b = m_source->bytes(s, col);
+                    cells[i] = {false, b.data(), uint32_t(b.size())};
+                }
                 continue;
             }
             const size_t cell = size_t(storedRow(r)) * size_t(columnCount()) + size_t(col);
             if (m_nulls[cell]) {
-                cells[i] = {true, QByteArray()};
+                cells[i] = {true, nullptr, 0};
             } else {
                 const uint32_t a = m_offsets[cell], b = m_offsets[cell + 1];
-                cells[i] = {false, QByteArray(m_text.data() + a, qsizetype(b - a))};
+                cells[i] = {false, m_text.data() + a, b - a};
             }
         }
         return cells;
@@ -438,10 +534,12 @@ std::vector<std::pair<bool, QByteArray>> Query::columnForSort(int col) const
     if (rc != SQLITE_DONE)
         m_conn->fail();
     for (size_t i = 0; i < n; ++i) {
-        if (const QStringList *o = overlay(int(i)))
-            cells[i] = {o->at(col).isNull(), o->at(col).toUtf8()};
-        else
-            cells[i] = std::move(byStored[size_t(m_order[i])]);
+        if (const QStringList *o = overlay(int(i))) {
+            cells[i] = fromOverlay(o);
+            continue;
+        }
+        auto &c = byStored[size_t(m_order[i])];
+        cells[i] = c.first ? SortCell{true, nullptr, 0} : own(std::move(c.second));
     }
     return cells;
 }
@@ -451,36 +549,105 @@ void Query::sort(const QString &fieldName, Qt::SortOrder order, SortKind kind)
     const int col = fieldIndex(fieldName);
     if (!m_open || col < 0)
         return;
-    std::vector<std::pair<bool, QByteArray>> cells = columnForSort(col);
+    std::vector<QByteArray> keep;
+    std::vector<SortCell> cells = columnForSort(col, keep);
     Q_EMIT aboutToReset();
     const int keepStored = m_current >= 0 ? storedRow(m_current) : -1;
     const size_t n = m_order.size();
     std::vector<int> idx(n);
     std::iota(idx.begin(), idx.end(), 0);
     const bool desc = order == Qt::DescendingOrder;
+    // A stable sort has one result for a consistent order: the keys travel with the row
+    // numbers, so that comparing touches neighbouring memory only.
     if (kind == SortKind::Number) {
         // rank: 0 null, 1 text that is no number, 2 number
-        std::vector<std::pair<int, double>> keys(n);
+        struct Item {
+            int rank;
+            double d;
+            int idx;
+        };
+        std::vector<Item> items(n);
+        bool unordered = false;   // a NaN compares neither way: keep the one sort it ever had
         for (size_t i = 0; i < n; ++i) {
-            if (cells[i].first) {
-                keys[i] = {0, 0};
+            items[i] = {0, 0, int(i)};
+            if (cells[i].null)
+                continue;
+            bool ok = false;
+            double d = 0;
+            if (plainNumber(cells[i].p, cells[i].n, d))
+                ok = true;
+            else
+                d = numberKey(QByteArray::fromRawData(cells[i].p, qsizetype(cells[i].n)), &ok);
+            if (ok) {
+                items[i].rank = 2;
+                items[i].d = d;
+                unordered |= std::isnan(d);
+            } else {
+                items[i].rank = 1;
+            }
+        }
+        if (unordered) {
+            std::vector<std::pair<int, double>> keys(n);
+            for (size_t i = 0; i < n; ++i)
+                keys[i] = {items[i].rank, items[i].d};
+            std::stable_sort(idx.begin(), idx.end(), [&](int a, int b) {
+                return desc ? keys[size_t(b)] < keys[size_t(a)] : keys[size_t(a)] < keys[size_t(b)];
+            });
+        } else {
+            auto less = [](const Item &x, const Item &y) {
+                return x.rank != y.rank ? x.rank < y.rank : x.d < y.d;
+            };
+            std::stable_sort(items.begin(), items.end(),
+                             [&](const Item &a, const Item &b) { return desc ? less(b, a) : less(a, b); });
+            for (size_t i = 0; i < n; ++i)
+                idx[i] = items[i].idx;
+        }
+    } else {
+        // Bytes compared as unsigned, shorter first on a common start. NULL comes first
+        // (last when descending), in the order the rows stood; the first sixteen bytes as
+        // two numbers settle nearly every other comparison.
+        struct Item {
+            uint64_t a, b;
+            int idx;
+            uint32_t n;
+        };
+        std::vector<int> nulls;
+        std::vector<Item> items;
+        items.reserve(n);
+        for (size_t i = 0; i < n; ++i) {
+            const SortCell &c = cells[i];
+            if (c.null) {
+                nulls.push_back(int(i));
                 continue;
             }
-            bool ok = false;
-            const double d = numberKey(cells[i].second, &ok);
-            keys[i] = ok ? std::make_pair(2, d) : std::make_pair(1, 0.0);
+            uint64_t h[2] = {0, 0};
+            for (uint32_t k = 0; k < 16; ++k)
+                h[k / 8] = (h[k / 8] << 8) | (k < c.n ? uchar(c.p[k]) : 0u);
+            items.push_back({h[0], h[1], int(i), c.n});
         }
-        std::stable_sort(idx.begin(), idx.end(), [&](int a, int b) {
-            return desc ? keys[size_t(b)] < keys[size_t(a)] : keys[size_t(a)] < keys[size_t(b)];
-        });
-    } else {
-        auto less = [&](int a, int b) {
-            const auto &x = cells[size_t(a)], &y = cells[size_t(b)];
-            if (x.first != y.first)
-                return x.first;
-            return x.second < y.second;
+        auto less = [&](const Item &x, const Item &y) {
+            if (x.a != y.a)
+                return x.a < y.a;
+            if (x.b != y.b)
+                return x.b < y.b;
+            // The same first sixteen bytes: texts no longer than that differ only in
+            // length (the shorter one was padded with zeros).
+            if (x.n <= 16 && y.n <= 16)
+                return x.n < y.n;
+            const SortCell &p = cells[size_t(x.idx)], &q = cells[size_t(y.idx)];
+            return std::string_view(p.p, p.n) < std::string_view(q.p, q.n);
         };
-        std::stable_sort(idx.begin(), idx.end(), [&](int a, int b) { return desc ? less(b, a) : less(a, b); });
+        std::stable_sort(items.begin(), items.end(),
+                         [&](const Item &a, const Item &b) { return desc ? less(b, a) : less(a, b); });
+        size_t at = 0;
+        if (!desc)
+            for (const int i : nulls)
+                idx[at++] = i;
+        for (const Item &it : items)
+            idx[at++] = it.idx;
+        if (desc)
+            for (const int i : nulls)
+                idx[at++] = i;
     }
     std::vector<int> order2(n);
     for (size_t i = 0; i < n; ++i)

@@ -6,7 +6,20 @@
 #include <QHash>
 #include <vector>
 #include <cstdint>
+#include <memory>
+#include <QByteArrayView>
 #include "data/connection.h"
+
+// Rows held elsewhere (a table's rows kept in memory) that a query can show without
+// running its statement. Rows are numbered by the source; a row never changes once given.
+class RowSource
+{
+public:
+    virtual ~RowSource() = default;
+    virtual int rowCount() const = 0;
+    virtual bool isNull(int row, int column) const = 0;
+    virtual QByteArrayView bytes(int row, int column) const = 0;   // as the engine gave them
+};
 
 // A statement with named text parameters whose open result is a static snapshot.
 // Rows are kept compactly (all texts in one UTF-8 buffer); an in-memory sort and
@@ -37,6 +50,10 @@ public:
     // Opens with a one-row result computed elsewhere (a null QString is NULL), for
     // queries whose rows come from one shared scan.
     void openWithRow(const QStringList &fields, const QStringList &values);
+    // Opens with rows of a source instead of running the statement (which stays as set):
+    // `rows` are source rows in display order. The caller vouches that they are what the
+    // statement gives.
+    void openFrom(std::shared_ptr<const RowSource> source, const QStringList &fields, std::vector<int> rows);
     bool isOpen() const { return m_open; }
 
     int rowCount() const { return int(m_order.size()); }
@@ -120,13 +137,20 @@ private:
     // rows read on demand
     struct LazyRow { QStringList values; std::vector<bool> nulls; };
     const LazyRow *lazyRow(int displayRow) const;
-    std::vector<std::pair<bool, QByteArray>> columnForSort(int column) const;
+    struct SortCell {
+        bool null;
+        const char *p;
+        uint32_t n;
+    };
+    std::vector<SortCell> columnForSort(int column, std::vector<QByteArray> &keep) const;
     void openOnDemand(const QString &keyOnlySql);
     QString lazyTable, lazyKey;
     bool m_lazy = false;                     // this result holds keys only
     std::vector<qint64> m_keys;              // stored row -> key
     mutable QHash<int, LazyRow> m_lazyCache; // stored row -> values
     int m_keyColumn = -1;
+
+    std::shared_ptr<const RowSource> m_source;   // rows shown from a source
 
     // edits over the snapshot
     QString m_table, m_keyField;

@@ -10,6 +10,7 @@
 #include <QToolButton>
 #include <stdexcept>
 
+#include "data/book_cache.h"
 #include "data/book_refresh.h"
 #include "data/data_module.h"
 #include "data/query.h"
@@ -281,6 +282,8 @@ void EntryDialog::save()
     const QString settled = AmountField::storedText(m_settled->text(), m_settled->value());
     const QString outstanding = AmountField::storedText(m_outstanding->text(), m_outstanding->value());
 
+    // The book in memory follows this one entry; anything unexpected drops it.
+    BookCache::EntryWrite write(BookCache::of(*m_dm));
     if (m_mode == Mode::New) {
         const QString sql = income
             ? QStringLiteral("insert into jz_ab (b1,b2,b3,b4,b5,b6,b7,b14)values (:a,:b,:c,:d,:e,:f,:g,:h)")
@@ -289,6 +292,7 @@ void EntryDialog::save()
                    {income ? QStringLiteral("收入") : QStringLiteral("支出"), m_date->text(),
                     m_summary->text(), m_counterparty->text(), total, settled, outstanding,
                     m_keyLabel->text()});
+        write.done(QString::number(m_dm->conn_jz_m.lastInsertId()));
     } else {
         const QString sql = income
             ? QStringLiteral("update jz_ab set b3=:a,b4=:b,b2=:c,b5=:d,b6=:e,b7=:f where bid=:g ")
@@ -296,6 +300,7 @@ void EntryDialog::save()
         runCommand(m_write, sql,
                    {m_summary->text(), m_counterparty->text(), m_date->text(), total, settled,
                     outstanding, m_keyLabel->text()});
+        write.done(m_keyLabel->text());
     }
 
     ui::afterStored(

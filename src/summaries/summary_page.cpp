@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QHideEvent>
 #include <QLabel>
 #include <QScrollBar>
 #include <QToolButton>
@@ -135,11 +136,7 @@ QStringList SummaryPage::plainTitles() const
 
 QString SummaryPage::kindText() const { return m_kindLabel->text(); }
 
-QString SummaryPage::pageSql()
-{
-    return QStringLiteral("select * from jz_ab where b1 like :kind escape '\\' and b14 = :key "
-                          "order by bid desc");
-}
+QString SummaryPage::pageSql() { return BookRefresh::kindSql(); }
 
 void SummaryPage::attachData(TDataModule2 *dm)
 {
@@ -175,7 +172,16 @@ void SummaryPage::rebuildList()
     // The kind is read from the label each time, as a literal contains-match.
     m_query->bind(QStringLiteral(":kind"), QuickSearch::containsPattern(kindText()));
     m_query->bind(QStringLiteral(":key"), BookRefresh::bookKey(*m_dm));
-    m_query->open();
+    BookRefresh::openBookQuery(*m_dm, m_query);
+}
+
+void SummaryPage::hideEvent(QHideEvent *event)
+{
+    QFrame::hideEvent(event);
+    // A page put away is set up afresh whenever it is shown again; meanwhile its list would
+    // only keep a book's rows in memory that a book switch has replaced.
+    if (!event->spontaneous() && isHidden() && m_query)
+        m_query->close();
 }
 
 void SummaryPage::resetTitles()

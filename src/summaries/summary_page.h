@@ -51,6 +51,7 @@ public Q_SLOTS:
 
 protected:
     SummaryPage(Kind kind, QWidget *parent);
+    void hideEvent(QHideEvent *event) override;
 
 private:
     // Steps 1 to 3 of the set-up: close, new statement, open.

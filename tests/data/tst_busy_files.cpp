@@ -120,6 +120,7 @@ private Q_SLOTS:
         TDataModule2 dm(folder.path());
         addEntries(dm, 400);
         BookRefresh::full(dm);
+        dm.Query_jz_ab->reopen();   // run by its statement: values read when shown
         QueryModel model(dm.Query_jz_ab, {{"bid", "编号"}, {"b3", "摘要"}});
         QSignalSpy failed(&model, &QueryModel::failed);
         QCOMPARE(model.index(0, 1).data().toString(), QString("s400"));
@@ -194,6 +195,7 @@ private Q_SLOTS:
         addEntries(dm, 50);
         BookRefresh::full(dm);
         Query *q = dm.Query_jz_ab;
+        q->reopen();   // run by its statement: a sort reads the column from the file
         q->setCurrentRow(7);
         dm.conn_jz_m.setBusyTimeout(50);
         Holder holder(folder.file(Schema::ledger().fileName), Schema::ledger().password);
@@ -204,6 +206,29 @@ private Q_SLOTS:
         holder.release();
         q->sort("b3", Qt::AscendingOrder, Query::SortKind::Text);
         QCOMPARE(q->value(0, "b3"), QString("s1"));
+    }
+
+    // The book listed from its rows in memory shows and sorts them while the file is held;
+    // what must ask the file (a new listing) fails with the engine's message and leaves the
+    // list closed, as a statement run on a held file does.
+    void bookInMemoryWhileTheFileIsHeld()
+    {
+        Folder folder;
+        TDataModule2 dm(folder.path());
+        addEntries(dm, 50);
+        BookRefresh::full(dm);
+        Query *q = dm.Query_jz_ab;
+        dm.conn_jz_m.setBusyTimeout(50);
+        Holder holder(folder.file(Schema::ledger().fileName), Schema::ledger().password);
+        q->sort("b3", Qt::AscendingOrder, Query::SortKind::Text);
+        QCOMPARE(q->value(0, "b3"), QString("s1"));
+        QCOMPARE(q->value(49, "b3"), QString("s9"));
+        QVERIFY_THROWS_EXCEPTION(DbError, BookRefresh::loadEntries(dm));
+        QVERIFY(!q->isOpen());
+        holder.release();
+        BookRefresh::loadEntries(dm);
+        QCOMPARE(q->rowCount(), 50);
+        QCOMPARE(q->value(0, "bid"), QString("50"));
     }
 };
 
