@@ -330,6 +330,11 @@ bool BookCache::load(const QString &key)
     return true;
 }
 
+bool BookCache::plainColumn(int column) const
+{
+    return m_store && column >= 0 && column < int(m_fields.size()) && !m_store->odd(column);
+}
+
 bool BookCache::search(const QList<Like> &likes, std::vector<int> &out) const
 {
     if (!m_store)

@@ -38,6 +38,8 @@ public:
     void drop();
 
     QStringList fields() const { return m_fields; }
+    // The column holds nothing but texts and NULLs, as the rows are read here.
+    bool plainColumn(int column) const;
     std::shared_ptr<const RowSource> rows() const;
     // Source rows of the whole book, newest first.
     const std::vector<int> &bookOrder() const { return m_order; }

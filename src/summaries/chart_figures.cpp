@@ -5,7 +5,13 @@
 #include <QMap>
 #include <QRegularExpression>
 #include <algorithm>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+#include "data/book_cache.h"
+#include "data/decimal_sum.h"
 #include "data/query.h"
 
 namespace chart {
@@ -127,11 +133,6 @@ QString text(Dec d)
     return QString::fromLatin1(s.c_str());
 }
 
-QString sumText(const Query &q, int row, int column)
-{
-    return q.isNull(row, column) ? QStringLiteral("0") : q.value(row, column);
-}
-
 // The largest kTopParties by total, the rest summed after them.
 QList<PartyFigure> top(QList<PartyFigure> all)
 {
@@ -243,26 +244,144 @@ bool bookIsMostOfTable(Connection &c, const QString &bookKey)
     return rows.value(0, 0).toLongLong() > half;
 }
 
-void loadMonths(Connection &c, const QString &bookKey, bool wholeTable, Figures &f)
+namespace {
+
+// One group of a grouped statement: its key text and its sums (a null text for NULL), in
+// the order the engine lists groups (NULL first, then by the key's bytes).
+struct Group {
+    bool keyNull = false;
+    QString key;
+    QString sums[4];
+};
+
+std::vector<Group> groupsOf(Connection &c, const char *name, const QString &keyField,
+                            const QStringList &sumFields, const QString &bookKey, bool wholeTable)
+{
+    QStringList sums;
+    for (const QString &field : sumFields)
+        sums << QStringLiteral("sum(%1)").arg(field);
+    Query q(&c, QString::fromLatin1(name));
+    q.setSql(QStringLiteral("select %1, %2 from jz_ab").arg(keyField, sums.join(QStringLiteral(", ")))
+             + bookFilter(bookKey, wholeTable) + QStringLiteral(" group by ") + keyField);
+    if (!bookKey.isEmpty())
+        q.bind(QStringLiteral(":key"), bookKey);
+    q.open();
+    std::vector<Group> out(size_t(q.rowCount()));
+    for (int r = 0; r < q.rowCount(); ++r) {
+        Group &g = out[size_t(r)];
+        g.keyNull = q.isNull(r, 0);
+        g.key = q.value(r, 0);
+        for (int i = 0; i < sumFields.size(); ++i)
+            g.sums[i] = q.isNull(r, i + 1) ? QString() : q.value(r, i + 1);
+    }
+    return out;
+}
+
+// The same groups from the book's rows in memory, summed by the code of the engine's own
+// sum(): one pass, where the statement sorts every row. False when the rows are not the
+// book's as the file holds it, or a value is the engine's to read (or to refuse).
+bool groupsFromBook(BookCache *cache, const QString &bookKey, const QString &keyField,
+                    const QStringList &sumFields, std::vector<Group> &out)
+{
+    if (!cache || bookKey.isEmpty() || !cache->isCurrent(bookKey))
+        return false;
+    const QStringList fields = cache->fields();
+    const int keyColumn = int(fields.indexOf(keyField));
+    std::vector<int> columns;
+    for (const QString &field : sumFields)
+        columns.push_back(int(fields.indexOf(field)));
+    if (!cache->plainColumn(keyColumn))
+        return false;
+    for (int c : columns)
+        if (!cache->plainColumn(c))
+            return false;
+    const std::shared_ptr<const RowSource> rows = cache->rows();
+    struct Acc {
+        std::string_view key;
+        DecimalSum sums[4];
+    };
+    std::vector<Acc> accs;
+    std::optional<Acc> nullKey;
+    std::unordered_map<std::string_view, size_t> at;
+    for (const int row : cache->bookOrder()) {
+        Acc *acc;
+        if (rows->isNull(row, keyColumn)) {
+            if (!nullKey)
+                nullKey.emplace();
+            acc = &*nullKey;
+        } else {
+            const QByteArrayView b = rows->bytes(row, keyColumn);
+            const std::string_view key(b.data(), size_t(b.size()));
+            auto it = at.find(key);
+            if (it == at.end()) {
+                it = at.emplace(key, accs.size()).first;
+                accs.push_back(Acc{key, {}});
+            }
+            acc = &accs[it->second];
+        }
+        for (size_t i = 0; i < columns.size(); ++i)
+            if (!rows->isNull(row, columns[i])) {
+                const QByteArrayView v = rows->bytes(row, columns[i]);
+                acc->sums[i].addText(v.data(), int(v.size()));
+            }
+    }
+    std::sort(accs.begin(), accs.end(), [](const Acc &a, const Acc &b) { return a.key < b.key; });
+    out.clear();
+    auto emit = [&](const Acc &acc, bool keyNull) {
+        Group g;
+        g.keyNull = keyNull;
+        if (!keyNull)
+            g.key = QString::fromUtf8(acc.key.data(), qsizetype(acc.key.size()));
+        for (size_t i = 0; i < columns.size(); ++i) {
+            if (acc.sums[i].outOfRange())
+                return false;
+            if (acc.sums[i].any())
+                g.sums[i] = QString::fromStdString(acc.sums[i].text());
+        }
+        out.push_back(std::move(g));
+        return true;
+    };
+    if (nullKey && !emit(*nullKey, true))
+        return false;
+    for (const Acc &acc : accs)
+        if (!emit(acc, false))
+            return false;
+    return true;
+}
+
+std::vector<Group> groups(Connection &c, BookCache *cache, const char *name, const QString &keyField,
+                          const QStringList &sumFields, const QString &bookKey, bool wholeTable)
+{
+    std::vector<Group> out;
+    if (groupsFromBook(cache, bookKey, keyField, sumFields, out))
+        return out;
+    return groupsOf(c, name, keyField, sumFields, bookKey, wholeTable);
+}
+
+QString orZero(const QString &sum) { return sum.isNull() ? QStringLiteral("0") : sum; }
+
+} // namespace
+
+bool holdsBook(BookCache *cache, const QString &bookKey)
+{
+    return cache && !bookKey.isEmpty() && cache->isCurrent(bookKey);
+}
+
+void loadMonths(Connection &c, const QString &bookKey, bool wholeTable, Figures &f, BookCache *cache)
 {
     f.months.clear();
     f.years.clear();
     f.hasOther = false;
-    const bool oneBook = !bookKey.isEmpty();
-    const QString where = bookFilter(bookKey, wholeTable);
-
-    // Grouped by the whole date text: the engine does the summing, and each distinct
-    // text is read once to find its month (or that it is none).
-    Query byDate(&c, QStringLiteral("chart_months"));
-    byDate.setSql(QStringLiteral("select b2, sum(b5), sum(b8), sum(b7), sum(b10) from jz_ab")
-                  + where + QStringLiteral(" group by b2"));
-    if (oneBook)
-        byDate.bind(QStringLiteral(":key"), bookKey);
-    byDate.open();
+    // Grouped by the whole date text: each distinct text is read once to find its month
+    // (or that it is none).
+    const std::vector<Group> byDate = groups(c, cache, "chart_months", QStringLiteral("b2"),
+                                             {QStringLiteral("b5"), QStringLiteral("b8"), QStringLiteral("b7"),
+                                              QStringLiteral("b10")},
+                                             bookKey, wholeTable);
     QMap<int, MonthFigures> months;   // year * 100 + month; 0 for the undated
-    for (int r = 0; r < byDate.rowCount(); ++r) {
+    for (const Group &g : byDate) {
         int year = 0, month = 0;
-        if (byDate.isNull(r, 0) || !monthOf(byDate.value(r, 0), year, month))
+        if (g.keyNull || !monthOf(g.key, year, month))
             year = month = 0;
         const int key = year == 0 ? 999999 : year * 100 + month;
         auto it = months.find(key);
@@ -273,10 +392,10 @@ void loadMonths(Connection &c, const QString &bookKey, bool wholeTable, Figures 
             m.income = m.expense = m.receivable = m.payable = QStringLiteral("0");
             it = months.insert(key, m);
         }
-        it->income = decimalAdd(it->income, sumText(byDate, r, 1));
-        it->expense = decimalAdd(it->expense, sumText(byDate, r, 2));
-        it->receivable = decimalAdd(it->receivable, sumText(byDate, r, 3));
-        it->payable = decimalAdd(it->payable, sumText(byDate, r, 4));
+        it->income = decimalAdd(it->income, orZero(g.sums[0]));
+        it->expense = decimalAdd(it->expense, orZero(g.sums[1]));
+        it->receivable = decimalAdd(it->receivable, orZero(g.sums[2]));
+        it->payable = decimalAdd(it->payable, orZero(g.sums[3]));
     }
     for (MonthFigures &m : months) {
         m.balance = decimalAdd(m.receivable, decimalNegate(m.payable));
@@ -288,34 +407,28 @@ void loadMonths(Connection &c, const QString &bookKey, bool wholeTable, Figures 
     }
 }
 
-void loadParties(Connection &c, const QString &bookKey, bool wholeTable, Figures &f)
+void loadParties(Connection &c, const QString &bookKey, bool wholeTable, Figures &f, BookCache *cache)
 {
-    const bool oneBook = !bookKey.isEmpty();
-    const QString where = bookFilter(bookKey, wholeTable);
-    Query byParty(&c, QStringLiteral("chart_parties"));
-    byParty.setSql(QStringLiteral("select b4, sum(b5), sum(b8) from jz_ab") + where
-                   + QStringLiteral(" group by b4"));
-    if (oneBook)
-        byParty.bind(QStringLiteral(":key"), bookKey);
-    byParty.open();
+    const std::vector<Group> byParty = groups(c, cache, "chart_parties", QStringLiteral("b4"),
+                                              {QStringLiteral("b5"), QStringLiteral("b8")}, bookKey, wholeTable);
     // NULL and empty text are one unnamed counterparty.
     QHash<QString, int> seenIncome, seenExpense;
     QList<PartyFigure> income, expense;
-    for (int r = 0; r < byParty.rowCount(); ++r) {
-        const QString party = byParty.value(r, 0);
-        auto add = [&](int column, QList<PartyFigure> &list, QHash<QString, int> &seen) {
-            if (byParty.isNull(r, column))
+    for (const Group &g : byParty) {
+        const QString party = g.key;
+        auto add = [&](const QString &sum, QList<PartyFigure> &list, QHash<QString, int> &seen) {
+            if (sum.isNull())
                 return;
             const auto at = seen.constFind(party);
             if (at != seen.constEnd()) {
-                list[*at].total = decimalAdd(list[*at].total, byParty.value(r, column));
+                list[*at].total = decimalAdd(list[*at].total, sum);
                 return;
             }
             seen.insert(party, int(list.size()));
-            list.append({party, decimalAdd(byParty.value(r, column), QStringLiteral("0")), false});
+            list.append({party, decimalAdd(sum, QStringLiteral("0")), false});
         };
-        add(1, income, seenIncome);
-        add(2, expense, seenExpense);
+        add(g.sums[0], income, seenIncome);
+        add(g.sums[1], expense, seenExpense);
     }
     f.topIncome = top(income);
     f.topExpense = top(expense);

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 
+class BookCache;
 class Connection;
 
 namespace chart {
@@ -42,8 +43,12 @@ QString restCaption();
 // One grouped statement each, so a window can read the part it shows; bookKey empty
 // means every entry of every book. wholeTable reads the book in one pass over all entries
 // instead of through its index, which is quicker when the book holds most of them.
-void loadMonths(Connection &c, const QString &bookKey, bool wholeTable, Figures &f);
-void loadParties(Connection &c, const QString &bookKey, bool wholeTable, Figures &f);
+// With the book's rows in memory (cache, when it holds bookKey as the file does) the same
+// groups are summed from them instead.
+void loadMonths(Connection &c, const QString &bookKey, bool wholeTable, Figures &f, BookCache *cache = nullptr);
+void loadParties(Connection &c, const QString &bookKey, bool wholeTable, Figures &f, BookCache *cache = nullptr);
+// The cache holds the book's rows as the file does.
+bool holdsBook(BookCache *cache, const QString &bookKey);
 // More than half of the entries belong to the book.
 bool bookIsMostOfTable(Connection &c, const QString &bookKey);
 

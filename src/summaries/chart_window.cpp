@@ -17,6 +17,7 @@
 #include <QToolTip>
 #include <QValueAxis>
 #include <QVBoxLayout>
+#include "data/book_cache.h"
 #include "data/book_refresh.h"
 #include "data/data_module.h"
 #include "summaries/statistics_window.h"
@@ -166,7 +167,8 @@ void Tchart::reload()
         m_key = m_allBooks->isChecked() ? QString() : BookRefresh::bookKey(*m_dm);
         // No current book would read as every book: show nothing instead.
         m_readable = m_allBooks->isChecked() || !m_key.isEmpty();
-        m_wholeTable = m_readable && chart::bookIsMostOfTable(m_dm->conn_jz_m, m_key);
+        m_wholeTable = m_readable && !chart::holdsBook(&BookCache::of(*m_dm), m_key)
+                       && chart::bookIsMostOfTable(m_dm->conn_jz_m, m_key);
     });
     readShownTab();
 }
@@ -182,9 +184,9 @@ void Tchart::readShownTab()
     ui::guard(this, [this, months] {
         if (m_readable) {
             if (months)
-                chart::loadMonths(m_dm->conn_jz_m, m_key, m_wholeTable, m_figures);
+                chart::loadMonths(m_dm->conn_jz_m, m_key, m_wholeTable, m_figures, &BookCache::of(*m_dm));
             else
-                chart::loadParties(m_dm->conn_jz_m, m_key, m_wholeTable, m_figures);
+                chart::loadParties(m_dm->conn_jz_m, m_key, m_wholeTable, m_figures, &BookCache::of(*m_dm));
         }
     });
     ui::guard(this, [this, months] {

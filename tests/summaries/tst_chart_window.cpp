@@ -15,6 +15,7 @@
 #include <QValueAxis>
 #include <functional>
 #include "../books/book_fixture.h"
+#include "data/book_cache.h"
 #include "summaries/chart_figures.h"
 #include "summaries/chart_window.h"
 #include "summaries/statistics_window.h"
@@ -301,6 +302,62 @@ private Q_SLOTS:
     }
 
     // Sums stay exact decimals: beyond what a double holds, and negative balances.
+    // Summed from the book in memory, the figures are those of the grouped statements: odd
+    // date texts, NULL and empty counterparties (one unnamed party), ties in the top ten,
+    // NULL amounts and amounts as other tools write them.
+    void memoryMatchesStatements()
+    {
+        Ledger l;
+        const char *const dates[] = {"2026- 1- 5", "2026-01-05", "2026- 2-30", "", "明天", "2025-12-31"};
+        const char *const names[] = {"甲", "", "乙", "丙", "甲", "丁"};
+        const char *const amounts[] = {"1.10", "1e3", " 12 ", "12abc", "0.20", "5"};
+        for (int i = 0; i < 36; ++i)
+            l.addEntry(i % 3 ? "收入" : "支出", dates[i % 6], "x", names[(i / 6) % 6], amounts[(i + i / 6) % 6],
+                       "0", amounts[(i / 2) % 6]);
+        l.dm->conn_jz_m.exec("insert into jz_ab (b1,b2,b4,b5,b14) values ('收入',NULL,NULL,'2.00','1')");
+        l.dm->conn_jz_m.exec("insert into jz_ab (b1,b2,b4,b8,b14) values ('支出','2026- 3- 1',NULL,NULL,'1')");
+        // Equal totals keep the engine's order of groups (by text), whatever the entries' order.
+        l.addEntry("收入", "2026- 4- 1", "x", "A", "7.00", "0", "0");
+        l.addEntry("收入", "2026- 4- 1", "x", "Z", "7.00", "0", "0");
+        l.addBook(2, "二号");
+        l.addEntry("收入", "2026- 1- 5", "x", "甲", "99.00", "0", "0", "2");
+        l.makeCurrent(1);
+        BookRefresh::full(*l.dm);
+        BookCache *cache = &BookCache::of(*l.dm);
+        QVERIFY(chart::holdsBook(cache, "1"));
+
+        chart::Figures fromMemory, fromStatements;
+        chart::loadMonths(l.dm->conn_jz_m, "1", false, fromMemory, cache);
+        chart::loadParties(l.dm->conn_jz_m, "1", false, fromMemory, cache);
+        chart::loadMonths(l.dm->conn_jz_m, "1", false, fromStatements);
+        chart::loadParties(l.dm->conn_jz_m, "1", false, fromStatements);
+        auto months = [](const chart::Figures &f) {
+            QStringList out;
+            for (const chart::MonthFigures &m : f.months)
+                out << QStringList{QString::number(m.year), QString::number(m.month), m.income, m.expense,
+                                   m.receivable, m.payable, m.balance}.join(",");
+            return out;
+        };
+        auto parties = [](const QList<chart::PartyFigure> &list) {
+            QStringList out;
+            for (const chart::PartyFigure &p : list)
+                out << p.party + "=" + p.total + (p.rest ? "*" : "");
+            return out;
+        };
+        QCOMPARE(months(fromMemory), months(fromStatements));
+        QCOMPARE(fromMemory.years, fromStatements.years);
+        QCOMPARE(fromMemory.hasOther, true);
+        QCOMPARE(parties(fromMemory.topIncome), parties(fromStatements.topIncome));
+        QCOMPARE(parties(fromMemory.topExpense), parties(fromStatements.topExpense));
+
+        // A change the book in memory has not seen sends the figures to the engine.
+        l.dm->conn_jz_m.exec("update jz_ab set b5 = '1000000.00' where b4 = '丁'");
+        QVERIFY(!chart::holdsBook(cache, "1"));
+        chart::Figures after;
+        chart::loadParties(l.dm->conn_jz_m, "1", false, after, cache);
+        QCOMPARE(after.topIncome.value(0).party, QString("丁"));
+    }
+
     void decimalArithmetic_data()
     {
         QTest::addColumn<QString>("a");
