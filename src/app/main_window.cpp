@@ -1,5 +1,7 @@
 #include "app/main_window.h"
 
+#include <functional>
+#include <QApplication>
 #include <QChildEvent>
 #include <QDialog>
 #include <QGridLayout>
@@ -15,7 +17,9 @@
 #include "app/nav_bar.h"
 #include "app/welcome_page.h"
 #include "books/account_book_page.h"
+#include "data/book_cache.h"
 #include "data/book_refresh.h"
+#include "data/query.h"
 #include "data/data_folder.h"
 #include "data/data_module.h"
 #include "data/upgrade.h"
@@ -242,6 +246,41 @@ void Tmain::showEvent(QShowEvent *event)
     QTimer::singleShot(0, this, &Tmain::FormShow);
 }
 
+namespace {
+
+// Runs a step once the window has been painted for the first time (and the rest of that
+// pass is through), then removes itself.
+class AfterFirstPaint : public QObject
+{
+public:
+    AfterFirstPaint(QWidget *window, std::function<void()> step)
+        : QObject(window), m_window(window), m_step(std::move(step))
+    {
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (!m_done && event->type() == QEvent::Paint && watched->isWidgetType()
+            && static_cast<QWidget *>(watched)->window() == m_window) {
+            m_done = true;
+            QTimer::singleShot(0, this, [this] {
+                qApp->removeEventFilter(this);
+                m_step();
+                deleteLater();
+            });
+        }
+        return false;
+    }
+
+private:
+    QWidget *m_window;
+    std::function<void()> m_step;
+    bool m_done = false;
+};
+
+} // namespace
+
 void Tmain::FormShow()
 {
     if (m_shown)
@@ -257,12 +296,33 @@ void Tmain::FormShow()
             m_help->exec();
         if (!m_dm)
             return;
+        // The window shows with the book listed by its keys; its rows are read into memory
+        // once it has been painted.
+        BookCache::of(*m_dm).setLoadDeferred(true);
         BookRefresh::full(*m_dm, m_bookFlag->text());
+        qApp->installEventFilter(new AfterFirstPaint(this, [this] { holdBookInMemory(); }));
         if (Upgrade::runIfDue(*m_dm, DataFolder::file(QStringLiteral("check.ini")))) {
             m_healthCheck->show();
             if (m_timer1)
                 m_timer1->start();
         }
+    });
+}
+
+void Tmain::holdBookInMemory()
+{
+    if (!m_dm)
+        return;
+    BookCache &cache = BookCache::of(*m_dm);
+    cache.setLoadDeferred(false);
+    ui::guard(this, [this, &cache] {
+        Query *q = m_dm->Query_jz_ab;
+        // Still the whole book as the start listed it: list it from memory, so that sorts
+        // read it there too. Anything the user did meanwhile stays as it is.
+        if (q->isOpen() && q->sql() == BookRefresh::entriesSql() && q->sortField().isEmpty() && q->currentRow() <= 0)
+            BookRefresh::rerunEntries(*m_dm);
+        else
+            cache.load(BookRefresh::bookKey(*m_dm));
     });
 }
 

@@ -58,6 +58,8 @@ public:
 
 public Q_SLOTS:
     void FormShow();
+    // After the first paint: the book's rows into memory, where searches and sorts read them.
+    void holdBookInMemory();
     void bsSkinButtonsBar1Sections0Items2Click();  // 账 本
     void bsSkinButtonsBar1Sections0Items0Click();  // 收入汇总
     void bsSkinButtonsBar1Sections0Items1Click();  // 支出汇总

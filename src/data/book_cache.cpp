@@ -282,6 +282,8 @@ bool BookCache::load(const QString &key)
 {
     if (isCurrent(key))
         return true;
+    if (m_deferred)
+        return false;
     // The old rows go first: two books of a million rows would not fit side by side. Their
     // memory goes back to the system before the new rows grow.
     const bool held = m_store != nullptr;

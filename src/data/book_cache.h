@@ -36,6 +36,9 @@ public:
     bool load(const QString &key);
     // Forgets the rows (and their memory).
     void drop();
+    // While set, a book not in memory yet is left to the engine (load() returns false): the
+    // listing at start then reads only the keys, and the rows follow once the window shows.
+    void setLoadDeferred(bool deferred) { m_deferred = deferred; }
 
     QStringList fields() const { return m_fields; }
     // The column holds nothing but texts and NULLs, as the rows are read here.
@@ -98,6 +101,7 @@ private:
     std::shared_ptr<bool> m_alive;   // false once the engine closed the connection
     int m_bidColumn = -1;
     std::array<int, 6> m_amountColumns{{-1, -1, -1, -1, -1, -1}};
+    bool m_deferred = false;
     bool m_totalsReady = false;       // m_sums cover every row of m_order
     std::array<DecimalSum, 6> m_sums;
 };

@@ -11,6 +11,8 @@
 #include "../books/book_fixture.h"
 #include "fault_vfs.h"
 #include "app/main_window.h"
+#include "data/book_cache.h"
+#include "data/book_refresh.h"
 #include "app/program.h"
 #include "app/start_up.h"
 #include "books/account_book_page.h"
@@ -66,6 +68,9 @@ struct App {
         if (!QTest::qWaitForWindowExposed(session.program->mainWindow()))
             return false;
         if (!QTest::qWaitFor([this] { return session.program->mainWindow()->showSequenceDone(); }))
+            return false;
+        // Once painted, the book's rows go into memory.
+        if (!QTest::qWaitFor([this] { return BookCache::of(dm()).isCurrent(BookRefresh::bookKey(dm())); }))
             return false;
         QTest::mouseClick(session.program->mainWindow()->findChild<QToolButton *>("bsSkinButtonsBar1Sections0Items2"),
                           Qt::LeftButton);

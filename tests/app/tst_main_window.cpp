@@ -6,6 +6,9 @@
 #include "../books/book_fixture.h"
 #include "app/browser.h"
 #include "app/main_window.h"
+#include "data/book_cache.h"
+#include "data/book_refresh.h"
+#include "data/query.h"
 #include "app/nav_bar.h"
 #include "app/online_check.h"
 #include "app/web_view.h"
@@ -99,6 +102,28 @@ private Q_SLOTS:
         QVERIFY(win.ledger.dm->Query_jz_ab->isOpen());
         QCOMPARE(win.w.accountBookPage()->bookKey(), QString("1"));
         QCOMPARE(win.w.welcomePage()->newsView()->target(), TFr_wel::offlinePage());
+    }
+
+    // The window shows with the book listed by its keys; once painted, the book's rows go
+    // into memory and the same list is read from there, in the same order.
+    void bookHeldInMemoryAfterFirstPaint()
+    {
+        Window win;
+        for (int i = 1; i <= 5; ++i)
+            win.ledger.addEntry("收入", "2026- 1- 1", QString("s%1").arg(i), "p", QString("%1.00").arg(i), "0", "0");
+        BookCache &cache = BookCache::of(*win.ledger.dm);
+        win.show();
+        QCOMPARE(win.ledger.dm->Query_count_shouru->value(0, 0), QString("15"));
+        QTRY_VERIFY(cache.isCurrent("1"));
+        Query *q = win.ledger.dm->Query_jz_ab;
+        QCOMPARE(q->rowCount(), 5);
+        QCOMPARE(q->value(0, "b3"), QString("s5"));
+        QCOMPARE(q->value(4, "b3"), QString("s1"));
+        // Later books load at once, as before.
+        win.ledger.addBook(2, "二号");
+        win.ledger.makeCurrent(2);
+        BookRefresh::full(*win.ledger.dm);
+        QVERIFY(cache.isCurrent("2"));
     }
 
     void navigationSwitchesPages_data()

@@ -484,6 +484,25 @@ private Q_SLOTS:
         COMPARE_STATE(b, "long entry, saved beside");
     }
 
+    // Deferred, the book is listed and totalled by the engine; once allowed, the same rows
+    // come from memory.
+    void deferredLoadLeavesTheBookToTheEngine()
+    {
+        Bench b(16);
+        BookCache &cache = BookCache::of(*b.dm);
+        cache.drop();
+        cache.setLoadDeferred(true);
+        b.refresh();
+        QVERIFY(!cache.isCurrent(BookRefresh::bookKey(*b.dm)));
+        COMPARE_STATE(b, "deferred");
+        b.search("%", "%1%", "%");
+        COMPARE_STATE(b, "deferred search");
+        cache.setLoadDeferred(false);
+        b.refresh();
+        QVERIFY(cache.isCurrent(BookRefresh::bookKey(*b.dm)));
+        COMPARE_STATE(b, "held");
+    }
+
     // A restored file comes back under a connection opened afresh.
     void reopenedFileIsReadAgain()
     {
