@@ -264,10 +264,14 @@ protected:
         if (!m_done && event->type() == QEvent::Paint && watched->isWidgetType()
             && static_cast<QWidget *>(watched)->window() == m_window) {
             m_done = true;
+            // Posted twice, so whatever else that paint pass queued (drawing, its timers)
+            // goes first.
             QTimer::singleShot(0, this, [this] {
                 qApp->removeEventFilter(this);
-                m_step();
-                deleteLater();
+                QTimer::singleShot(0, this, [this] {
+                    m_step();
+                    deleteLater();
+                });
             });
         }
         return false;
