@@ -32,7 +32,6 @@ constexpr int kForegroundSliceMs = 40;
 constexpr int kBusyRetryMs = 50;
 constexpr int kBusyLimitMs = 30000;
 
-QList<Schema::FileSpec> specs() { return {Schema::ledger(), Schema::phrases(), Schema::details()}; }
 
 QString native(const QString &path) { return QDir::toNativeSeparators(path); }
 
@@ -162,7 +161,7 @@ QString folder(const QString &dataDir) { return dataDir + QStringLiteral("/backu
 QStringList fileNames()
 {
     QStringList names;
-    for (const Schema::FileSpec &s : specs())
+    for (const Schema::DataFile &s : Schema::all())
         names << s.fileName;
     return names;
 }
@@ -195,17 +194,17 @@ QList<SetInfo> completeSets(const QString &dataDir)
 
 QString checkSet(const QString &setPath)
 {
-    for (const Schema::FileSpec &spec : specs()) {
-        const QString path = setPath + QLatin1Char('/') + spec.fileName;
+    for (const Schema::DataFile &file : Schema::all()) {
+        const QString path = setPath + QLatin1Char('/') + file.fileName;
         if (!QFileInfo(path).isFile())
-            return QStringLiteral("备份 %1 中缺少文件 %2").arg(native(setPath), spec.fileName);
+            return QStringLiteral("备份 %1 中缺少文件 %2").arg(native(setPath), file.fileName);
         sqlite3 *db = nullptr;
         int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
         QString problem;
         if (rc == SQLITE_OK)
-            rc = sqlite3_key(db, spec.password.constData(), int(spec.password.size()));
+            rc = sqlite3_key(db, file.password.constData(), int(file.password.size()));
         QStringList checks{QStringLiteral("SELECT count(*) FROM sqlite_master")};
-        for (const QString &table : spec.tables)
+        for (const QString &table : file.tables)
             checks << QStringLiteral("SELECT 1 FROM \"%1\" LIMIT 0").arg(table);
         for (const QString &sql : checks) {
             if (rc != SQLITE_OK)
@@ -312,7 +311,7 @@ struct Prepared {
 // a good while on purpose: that first access happens here, away from the windows.
 void prepareCopies(const QStringList &sourcePaths, const QString &partialPath, Prepared &out)
 {
-    const QList<Schema::FileSpec> all = specs();
+    const QList<Schema::DataFile> all = Schema::all();
     for (int i = 0; i < all.size(); ++i) {
         const QByteArray &key = all[i].password;
         sqlite3 *&src = out.source[i];
@@ -577,12 +576,12 @@ void BackupKeeper::slice()
 bool BackupKeeper::openFile()
 {
     Job &j = *m_job;
-    const Schema::FileSpec spec = specs().value(j.file);
+    const Schema::DataFile file = Schema::all().value(j.file);
     sqlite3 *dest = j.prepared->dest[j.file];
     sqlite3 *source = j.prepared->source[j.file];
     j.backup = sqlite3_backup_init(dest, "main", source, "main");
     if (!j.backup) {
-        fail(QStringLiteral("%1: %2").arg(native(j.partialPath + QLatin1Char('/') + spec.fileName),
+        fail(QStringLiteral("%1: %2").arg(native(j.partialPath + QLatin1Char('/') + file.fileName),
                                           engineText(dest, sqlite3_errcode(dest))));
         return false;
     }

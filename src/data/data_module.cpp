@@ -21,7 +21,7 @@ namespace {
 
 struct FileSlot {
     Connection *conn;
-    Schema::FileSpec file;
+    Schema::DataFile file;
     void (*create)(Connection &);
 };
 
@@ -117,7 +117,7 @@ bool finishInterruptedFirstStart(const QString &dir, const QList<FileSlot> &slot
 }
 
 // One file of the set opened and proven to be ours. Throws DbError naming the file.
-void openChecked(const QString &dir, const Schema::FileSpec &file, Connection &c)
+void openChecked(const QString &dir, const Schema::DataFile &file, Connection &c)
 {
     const QString path = dir + QLatin1Char('/') + file.fileName;
     const QFileInfo fi(path);
@@ -184,7 +184,7 @@ std::unique_ptr<Opening> startOpening(const QString &dir, bool hereToo)
 {
     auto opening = std::make_unique<Opening>();
     opening->dir = dir;
-    const Schema::FileSpec files[3] = {Schema::ledger(), Schema::phrases(), Schema::details()};
+    const QList<Schema::DataFile> files = Schema::all();
     const bool threads = sqlite3_threadsafe() != 0;
     for (int i = 0; i < 3; ++i) {
         Opening *o = opening.get();
@@ -217,7 +217,7 @@ std::unique_ptr<Opening> startOpening(const QString &dir, bool hereToo)
 
 void TDataModule2::beginOpening(const QString &dataDir)
 {
-    for (const Schema::FileSpec &f : {Schema::ledger(), Schema::phrases(), Schema::details()})
+    for (const Schema::DataFile &f : Schema::all())
         if (!QFileInfo::exists(dataDir + QLatin1Char('/') + f.fileName))
             return;
     pendingOpening() = startOpening(dataDir, false);

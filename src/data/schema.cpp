@@ -5,9 +5,10 @@
 
 namespace Schema {
 
-FileSpec ledger() { return {QStringLiteral("qel_jz_m.dll"), QByteArrayLiteral("5#nf8@vr2&ky"), {QStringLiteral("jz_aa"), QStringLiteral("jz_ab")}}; }
-FileSpec phrases() { return {QStringLiteral("qel_jz_f.dll"), QByteArrayLiteral("6&dw9@qe%t3#h"), {QStringLiteral("a1"), QStringLiteral("a2")}}; }
-FileSpec details() { return {QStringLiteral("qel_jz_u.dll"), QByteArrayLiteral("h%e4@9q3#kvmw"), {QStringLiteral("jz_ua"), QStringLiteral("jz_ub")}}; }
+DataFile ledger() { return {QStringLiteral("qel_jz_m.dll"), QByteArrayLiteral("5#nf8@vr2&ky"), {QStringLiteral("jz_aa"), QStringLiteral("jz_ab")}}; }
+DataFile phrases() { return {QStringLiteral("qel_jz_f.dll"), QByteArrayLiteral("6&dw9@qe%t3#h"), {QStringLiteral("a1"), QStringLiteral("a2")}}; }
+DataFile details() { return {QStringLiteral("qel_jz_u.dll"), QByteArrayLiteral("h%e4@9q3#kvmw"), {QStringLiteral("jz_ua"), QStringLiteral("jz_ub")}}; }
+QList<DataFile> all() { return {ledger(), phrases(), details()}; }
 
 QString defaultBookName() { return QStringLiteral("默认账本"); }
 

@@ -60,7 +60,7 @@ struct App {
     TDataModule2 &dm() { return *session.program->data(); }
     TFr_zhangben *page() { return session.program->mainWindow()->accountBookPage(); }
     DataGrid *grid() { return page()->grid(); }
-    QString path(const Schema::FileSpec &f) { return folder.file(f.fileName); }
+    QString path(const Schema::DataFile &f) { return folder.file(f.fileName); }
 
     bool show()
     {

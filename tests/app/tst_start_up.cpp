@@ -28,9 +28,9 @@ namespace {
 constexpr uid_t kNobody = 65534;
 constexpr gid_t kNogroup = 65534;
 
-const QList<Schema::FileSpec> &files()
+const QList<Schema::DataFile> &files()
 {
-    static const QList<Schema::FileSpec> all{Schema::ledger(), Schema::phrases(), Schema::details()};
+    static const QList<Schema::DataFile> all = Schema::all();
     return all;
 }
 

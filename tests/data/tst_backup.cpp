@@ -27,10 +27,10 @@ QByteArray digest(const QString &dir, const QStringList &names = kFiles)
     return h.result();
 }
 
-QString scalar(const QString &path, const Schema::FileSpec &spec, const QString &sql)
+QString scalar(const QString &path, const Schema::DataFile &file, const QString &sql)
 {
     Connection c("check");
-    c.open(path, spec.password);
+    c.open(path, file.password);
     Query q(&c, "q");
     q.setSql(sql);
     q.open();

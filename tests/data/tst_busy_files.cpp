@@ -90,19 +90,19 @@ private Q_SLOTS:
         QFETCH(int, file);
         Folder folder;
         TDataModule2 dm(folder.path());
-        const Schema::FileSpec spec = QList<Schema::FileSpec>{Schema::ledger(), Schema::phrases(), Schema::details()}[file];
+        const Schema::DataFile held = Schema::all()[file];
         Connection *conn = QList<Connection *>{&dm.conn_jz_m, &dm.conn_jz_f, &dm.conn_jz_u}[file];
         const QString write = QStringList{"insert into jz_ab (b1,b14) values ('收入','1')",
                                           "insert into a1 (z1) values ('x')",
                                           "insert into jz_ua (ua1,ua6) values ('x','1')"}[file];
         conn->setBusyTimeout(100);
-        Holder holder(folder.file(spec.fileName), spec.password);
+        Holder holder(folder.file(held.fileName), held.password);
         for (const QString &sql : {write, QStringLiteral("select count(*) from sqlite_master")}) {
             try {
                 conn->exec(sql);
                 QFAIL("the statement went through a held file");
             } catch (const DbError &e) {
-                QVERIFY2(e.text().contains(spec.fileName) && e.text().contains("占用"), qPrintable(e.text()));
+                QVERIFY2(e.text().contains(held.fileName) && e.text().contains("占用"), qPrintable(e.text()));
                 QVERIFY2(e.text().contains("database is locked"), qPrintable(e.text()));
             }
         }

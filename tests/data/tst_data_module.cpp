@@ -64,7 +64,7 @@ private Q_SLOTS:
             QCOMPARE(dm.Query_jz_ub->value(0, "ub2"), QString("0"));
             QCOMPARE(dm.Query_jz_ub->value(0, "ub4"), QString("0"));
         }
-        const QList<Schema::FileSpec> files{Schema::ledger(), Schema::phrases(), Schema::details()};
+        const QList<Schema::DataFile> files = Schema::all();
         const QStringList tables{"jz_aa,jz_ab", "a1,a2", "jz_ua,jz_ub"};
         for (int i = 0; i < 3; ++i) {
             const QString path = folder.file(files[i].fileName);
