@@ -5,6 +5,8 @@
 #include <QMap>
 #include <QRegularExpression>
 #include <algorithm>
+#include <initializer_list>
+#include <stdexcept>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,119 +20,19 @@ namespace chart {
 
 namespace {
 
-// value = (-1)^neg * mag * 10^-scale; mag holds no leading zeros ("" is zero).
-struct Dec {
-    bool neg = false;
-    std::string mag;
-    int scale = 0;
-};
-
-Dec parse(const QString &s)
+// The exact sum of the texts, by the code of the engine's own sum(): each text counts as
+// the engine reads it, and the result has no trailing zeros ("0" for zero).
+QString exactSum(std::initializer_list<QString> texts)
 {
-    Dec d;
-    int i = 0;
-    if (s.startsWith(QLatin1Char('-'))) {
-        d.neg = true;
-        ++i;
+    DecimalSum sum;
+    for (const QString &t : texts) {
+        const QByteArray bytes = t.toUtf8();
+        sum.addText(bytes.constData(), int(bytes.size()));
     }
-    bool point = false, digits = false;
-    std::string all;
-    for (; i < s.size(); ++i) {
-        const QChar c = s[i];
-        if (c == QLatin1Char('.') && !point) {
-            point = true;
-        } else if (c >= QLatin1Char('0') && c <= QLatin1Char('9')) {
-            all += char(c.unicode());
-            digits = true;
-            if (point)
-                ++d.scale;
-        } else {
-            return Dec{};   // no plain decimal: zero
-        }
-    }
-    if (!digits)
-        return Dec{};
-    const size_t nz = all.find_first_not_of('0');
-    d.mag = nz == std::string::npos ? std::string() : all.substr(nz);
-    if (d.mag.empty())
-        d.neg = false;
-    return d;
-}
-
-// Both magnitudes at the same scale, padded to the same length.
-void align(Dec &a, Dec &b)
-{
-    while (a.scale < b.scale) {
-        if (!a.mag.empty())
-            a.mag += '0';
-        ++a.scale;
-    }
-    while (b.scale < a.scale) {
-        if (!b.mag.empty())
-            b.mag += '0';
-        ++b.scale;
-    }
-}
-
-int compareMag(const std::string &a, const std::string &b)
-{
-    if (a.size() != b.size())
-        return a.size() < b.size() ? -1 : 1;
-    const int c = a.compare(b);
-    return c < 0 ? -1 : (c > 0 ? 1 : 0);
-}
-
-std::string addMag(const std::string &a, const std::string &b)
-{
-    std::string out;
-    int carry = 0;
-    for (size_t i = 0; i < std::max(a.size(), b.size()) || carry; ++i) {
-        int v = carry;
-        if (i < a.size())
-            v += a[a.size() - 1 - i] - '0';
-        if (i < b.size())
-            v += b[b.size() - 1 - i] - '0';
-        out += char('0' + v % 10);
-        carry = v / 10;
-    }
-    std::reverse(out.begin(), out.end());
-    return out;
-}
-
-// a - b for a >= b.
-std::string subMag(const std::string &a, const std::string &b)
-{
-    std::string out;
-    int borrow = 0;
-    for (size_t i = 0; i < a.size(); ++i) {
-        int v = (a[a.size() - 1 - i] - '0') - borrow;
-        if (i < b.size())
-            v -= b[b.size() - 1 - i] - '0';
-        borrow = v < 0;
-        out += char('0' + (v + 10) % 10);
-    }
-    while (out.size() > 1 && out.back() == '0')
-        out.pop_back();
-    std::reverse(out.begin(), out.end());
-    return out == "0" ? std::string() : out;
-}
-
-QString text(Dec d)
-{
-    if (d.mag.empty())
-        return QStringLiteral("0");
-    while (d.scale > 0 && d.mag.back() == '0') {
-        d.mag.pop_back();
-        --d.scale;
-    }
-    std::string s = d.mag;
-    if (int(s.size()) <= d.scale)
-        s.insert(0, size_t(d.scale - int(s.size()) + 1), '0');
-    if (d.scale > 0)
-        s.insert(s.size() - size_t(d.scale), 1, '.');
-    if (d.neg)
-        s.insert(0, 1, '-');
-    return QString::fromLatin1(s.c_str());
+    // Sums the engine gave never get here; it refuses such values itself.
+    if (sum.outOfRange())
+        throw std::range_error("金额超出可计算的范围");
+    return QString::fromStdString(sum.text());
 }
 
 // The largest kTopParties by total, the rest summed after them.
@@ -153,49 +55,25 @@ QList<PartyFigure> top(QList<PartyFigure> all)
 
 QString restCaption() { return QStringLiteral("其他"); }
 
-QString decimalAdd(const QString &x, const QString &y)
-{
-    Dec a = parse(x), b = parse(y);
-    align(a, b);
-    Dec r;
-    r.scale = a.scale;
-    if (a.neg == b.neg) {
-        r.mag = addMag(a.mag, b.mag);
-        r.neg = a.neg;
-    } else {
-        const int c = compareMag(a.mag, b.mag);
-        if (c == 0)
-            return QStringLiteral("0");
-        r.mag = c > 0 ? subMag(a.mag, b.mag) : subMag(b.mag, a.mag);
-        r.neg = c > 0 ? a.neg : b.neg;
-    }
-    if (r.mag.empty())
-        r.neg = false;
-    return text(r);
-}
+QString decimalAdd(const QString &x, const QString &y) { return exactSum({x, y}); }
 
 QString decimalNegate(const QString &x)
 {
-    Dec a = parse(x);
-    if (!a.mag.empty())
-        a.neg = !a.neg;
-    return text(a);
+    const QString value = exactSum({x});
+    if (value == QLatin1String("0"))
+        return value;
+    return value.startsWith(QLatin1Char('-')) ? value.mid(1) : QLatin1Char('-') + value;
 }
 
 int decimalCompare(const QString &x, const QString &y)
 {
-    Dec a = parse(x), b = parse(y);
-    align(a, b);
-    if (a.neg != b.neg)
-        return a.neg ? -1 : 1;
-    const int c = compareMag(a.mag, b.mag);
-    return a.neg ? -c : c;
+    const QString difference = exactSum({x, decimalNegate(y)});
+    if (difference == QLatin1String("0"))
+        return 0;
+    return difference.startsWith(QLatin1Char('-')) ? -1 : 1;
 }
 
-double decimalValue(const QString &x)
-{
-    return text(parse(x)).toDouble();
-}
+double decimalValue(const QString &x) { return exactSum({x}).toDouble(); }
 
 bool monthOf(const QString &date, int &year, int &month)
 {

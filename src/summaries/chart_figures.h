@@ -55,8 +55,8 @@ bool bookIsMostOfTable(Connection &c, const QString &bookKey);
 // The month of a stored date text ("2012- 8-27" is 2012, 8); false for text that is no date.
 bool monthOf(const QString &date, int &year, int &month);
 
-// Exact decimal arithmetic on sum texts ("-12.5", "3"). Text that is no plain decimal
-// counts as 0.
+// Exact decimal arithmetic on sum texts ("-12.5", "3"), with the engine's own sum code:
+// each text counts as the engine reads it ("abc" is 0).
 QString decimalAdd(const QString &a, const QString &b);
 QString decimalNegate(const QString &a);
 int decimalCompare(const QString &a, const QString &b);   // -1, 0, 1
