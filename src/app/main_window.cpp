@@ -1,7 +1,5 @@
 #include "app/main_window.h"
 
-#include <functional>
-#include <QApplication>
 #include <QChildEvent>
 #include <QDialog>
 #include <QGridLayout>
@@ -13,6 +11,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include "app/after_first_paint.h"
 #include "app/browser.h"
 #include "app/nav_bar.h"
 #include "app/welcome_page.h"
@@ -246,45 +245,6 @@ void Tmain::showEvent(QShowEvent *event)
     QTimer::singleShot(0, this, &Tmain::FormShow);
 }
 
-namespace {
-
-// Runs a step once the window has been painted for the first time (and the rest of that
-// pass is through), then removes itself.
-class AfterFirstPaint : public QObject
-{
-public:
-    AfterFirstPaint(QWidget *window, std::function<void()> step)
-        : QObject(window), m_window(window), m_step(std::move(step))
-    {
-    }
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (!m_done && event->type() == QEvent::Paint && watched->isWidgetType()
-            && static_cast<QWidget *>(watched)->window() == m_window) {
-            m_done = true;
-            // Posted twice, so whatever else that paint pass queued (drawing, its timers)
-            // goes first.
-            QTimer::singleShot(0, this, [this] {
-                qApp->removeEventFilter(this);
-                QTimer::singleShot(0, this, [this] {
-                    m_step();
-                    deleteLater();
-                });
-            });
-        }
-        return false;
-    }
-
-private:
-    QWidget *m_window;
-    std::function<void()> m_step;
-    bool m_done = false;
-};
-
-} // namespace
-
 void Tmain::FormShow()
 {
     if (m_shown)
@@ -304,7 +264,8 @@ void Tmain::FormShow()
         // once it has been painted.
         BookCache::of(*m_dm).setLoadDeferred(true);
         BookRefresh::full(*m_dm, m_bookFlag->text());
-        qApp->installEventFilter(new AfterFirstPaint(this, [this] { holdBookInMemory(); }));
+        // Posted once more, so whatever else that paint pass queued goes first.
+        afterFirstPaint(this, {}, [this] { QTimer::singleShot(0, this, [this] { holdBookInMemory(); }); });
         if (Upgrade::runIfDue(*m_dm, DataFolder::file(QStringLiteral("check.ini")))) {
             m_healthCheck->show();
             if (m_timer1)

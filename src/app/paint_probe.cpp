@@ -1,15 +1,13 @@
 #include "app/paint_probe.h"
 
 #include <QCoreApplication>
-#include <QEvent>
-#include <QTimer>
-#include <QWidget>
 #include <cstdio>
 #include <ctime>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <unistd.h>
+#include "app/after_first_paint.h"
 #include "app/main_window.h"
 
 namespace PaintProbe {
@@ -55,39 +53,18 @@ double peakMiB()
     return -1;
 }
 
-class Probe : public QObject
-{
-public:
-    explicit Probe(Tmain *main) : QObject(main), m_main(main) {}
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (!m_done && event->type() == QEvent::Paint && m_main->showSequenceDone() && watched->isWidgetType()
-            && static_cast<QWidget *>(watched)->window() == m_main) {
-            m_done = true;
-            // Once this paint (and the rest of its pass) is through.
-            QTimer::singleShot(0, this, [] {
-                std::printf("painted %.1f cpu %.1f peak %.1f\n", msSinceProcessStart(), cpuMs(), peakMiB());
-                std::fflush(stdout);
-                QCoreApplication::exit(0);
-            });
-        }
-        return false;
-    }
-
-private:
-    Tmain *m_main;
-    bool m_done = false;
-};
-
 } // namespace
 
 bool installIfAsked(Tmain *main)
 {
     if (!qEnvironmentVariableIsSet("TALLYRUE_EXIT_WHEN_PAINTED"))
         return false;
-    QCoreApplication::instance()->installEventFilter(new Probe(main));
+    // The first paint once the whole show sequence (with the first book refresh) has run.
+    afterFirstPaint(main, [main] { return main->showSequenceDone(); }, [] {
+        std::printf("painted %.1f cpu %.1f peak %.1f\n", msSinceProcessStart(), cpuMs(), peakMiB());
+        std::fflush(stdout);
+        QCoreApplication::exit(0);
+    });
     return true;
 }
 
