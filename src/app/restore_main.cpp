@@ -89,6 +89,10 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Tallyrue"));
     const QStringList args = QCoreApplication::arguments().mid(1);
+    if (args == QStringList{QStringLiteral("--version")}) {
+        out(QStringLiteral("tallyrue-restore " TALLYRUE_VERSION));   // the build's project version
+        return Done;
+    }
     if (args.size() > 1 || (!args.isEmpty() && (args[0] == QLatin1String("-h") || args[0] == QLatin1String("--help")))) {
         usage();
         return args.size() > 1 ? Failed : Done;
