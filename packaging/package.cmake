@@ -61,6 +61,6 @@ Tallyrue 是一个中文界面的单用户记账程序。用户可以建立多�
 include(CPack)
 
 # Builds the package and checks it with dpkg-deb, against what the install step installs.
-add_test(NAME packaging_deb COMMAND bash ${CMAKE_SOURCE_DIR}/tests/packaging/tst_deb.sh
+add_test(NAME packaging_tst_deb COMMAND bash ${CMAKE_SOURCE_DIR}/tests/packaging/tst_deb.sh
   ${CMAKE_BINARY_DIR} ${PROJECT_VERSION} ${CMAKE_CPACK_COMMAND} ${CMAKE_COMMAND})
-set_tests_properties(packaging_deb PROPERTIES TIMEOUT 600)
+set_tests_properties(packaging_tst_deb PROPERTIES TIMEOUT 600)
