@@ -102,11 +102,13 @@ for page in tallyrue tallyrue-restore; do
     file="$work/root/usr/share/man/man1/$page.1.gz"
     warnings=$(MANWIDTH=80 man --warnings -l "$file" 2>&1 >/dev/null) || fail "man $page failed"
     [[ -z $warnings ]] || fail "man $page: $warnings"
-    MANWIDTH=80 man -l "$file" 2>/dev/null | grep -q "^NAME" || fail "man $page shows no NAME section"
+    MANWIDTH=80 man -l "$file" 2>/dev/null | grep "^NAME" >/dev/null || fail "man $page shows no NAME section"
 done
 
-# The packaged tool tells the package's version.
+# The packaged tool tells the package's version, and the window's caption shows the same one.
 expect "tallyrue-restore --version" "$("$work/root/usr/bin/tallyrue-restore" --version)" "tallyrue-restore $version"
+strings -e l "$work/root/usr/bin/tallyrue" | grep -xF "Tallyrue  V$version" >/dev/null \
+    || fail "the window caption does not show the version $version"
 
 if ((failures)); then
     echo "$failures failed"
