@@ -134,7 +134,7 @@ void deleteBook(Run &r, const QString &key)
 
 } // namespace
 
-class TestRecycleBin : public QObject
+class TestRecycleWindow : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
@@ -407,5 +407,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestRecycleBin)
-#include "tst_recycle_bin.moc"
+QTEST_MAIN(TestRecycleWindow)
+#include "tst_recycle_window.moc"
