@@ -2,6 +2,7 @@
 //   tallyrue_bench                 all sizes, one child process each (for honest peak memory)
 //   tallyrue_bench --size N        one size, one table of figures beside their targets
 //   tallyrue_bench --backup N      the backup sets of the ledger of size N
+//   tallyrue_bench --bin N         deleting a book of N entries with and without the bin
 // Ledgers are kept under /tmp/tallyrue-bench/<N> (or $TALLYRUE_BENCH_DIR/<N>) and reused
 // by later runs. The account-book PDF is written for sizes up to 100 000 (every size with
 // TALLYRUE_BENCH_PDF_ALL set); the Excel and CSV exports of the same report at every size.
@@ -232,8 +233,11 @@ int main(int argc, char **argv)
     if (const int b = args.indexOf("--backup"); b >= 0 && b + 1 < args.size())
         return bench::runBackup(qEnvironmentVariable("TALLYRUE_BENCH_DIR", QStringLiteral("/tmp/tallyrue-bench"))
                                 + "/" + args[b + 1]);
+    if (const int b = args.indexOf("--bin"); b >= 0 && b + 1 < args.size())
+        return bench::runBin(qEnvironmentVariable("TALLYRUE_BENCH_DIR", QStringLiteral("/tmp/tallyrue-bench")),
+                             args[b + 1].toInt());
     if (args.contains("--help")) {
-        std::printf("tallyrue_bench [--size N | --backup N]\n");
+        std::printf("tallyrue_bench [--size N | --backup N | --bin N]\n");
         return 0;
     }
     QList<int> sizes{10000, 100000, 1000000};

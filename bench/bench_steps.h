@@ -29,6 +29,10 @@ int runBackup(const QString &dir);
 // memory above what the program held before, file size.
 void runExportSteps(const QString &dir, Results &r);
 
+// The switch dialog's delete of a book of n entries with and without the bin's copy, then
+// its restore and purge; prints one line. The ledger is kept under base/bin-<n>.
+int runBin(const QString &base, int n);
+
 // The chart window opened on the current book, then switched to every book.
 void runChartStep(TDataModule2 &dm, Results &r);
 

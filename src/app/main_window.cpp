@@ -104,6 +104,10 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
                                         Skin::icon(QString::fromLatin1(it.icon)));
         connect(b, &QToolButton::clicked, this, it.slot);
     }
+    // Tools: a section of its own below the system one.
+    const int tools = m_nav->addSection(QStringLiteral("工 具"));
+    connect(m_nav->addItem(tools, 2, QStringLiteral("回收站"), Skin::icon(QStringLiteral("nav_huishou"))),
+            &QToolButton::clicked, this, &Tmain::bsSkinButtonsBar1Sections2Items2Click);
     m_nav->openSection(books);
     middle->addWidget(m_nav);
 
@@ -370,6 +374,15 @@ void Tmain::bsSkinButtonsBar1Sections1Items2Click()
 void Tmain::bsSkinButtonsBar1Sections1Items3Click()
 {
     ui::guard(this, [this] { execWindow(m_about); });
+}
+
+void Tmain::bsSkinButtonsBar1Sections2Items2Click()
+{
+    ui::guard(this, [this] {
+        if (!m_bin && m_makeBin)
+            m_bin = m_makeBin();
+        execWindow(m_bin);
+    });
 }
 
 void Tmain::bsSkinSpeedButton3Click()

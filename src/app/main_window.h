@@ -5,6 +5,7 @@
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
+#include <functional>
 
 class EntryDialog;
 class NavBar;
@@ -35,6 +36,8 @@ public:
     void setSponsorWindow(QDialog *w) { m_sponsor = w; }
     void setStatisticsWindow(QDialog *w) { m_statistics = w; }
     void setPasswordWindow(QDialog *w) { m_password = w; }
+    // The bin window, made on first use.
+    void setBinWindowMaker(std::function<QDialog *()> make) { m_makeBin = std::move(make); }
 
     // Makes the page visible and hides the others.
     void showPage(QWidget *page);
@@ -68,6 +71,7 @@ public Q_SLOTS:
     void bsSkinButtonsBar1Sections1Items1Click();  // 帮 助
     void bsSkinButtonsBar1Sections1Items2Click();  // 捐 助
     void bsSkinButtonsBar1Sections1Items3Click();  // 关 于
+    void bsSkinButtonsBar1Sections2Items2Click();  // 回收站
     void bsSkinSpeedButton3Click();                // lock
     void bsSkinSpeedButton1Click();                // customer service
     void bsSkinLinkImage3Click();                  // sponsor
@@ -94,6 +98,8 @@ private:
     QLabel *m_guideSetting;    // bsSkinStdLabel2
     QPointer<QTimer> m_timer1;
     QPointer<QDialog> m_help, m_about, m_service, m_sponsor, m_statistics, m_password;
+    std::function<QDialog *()> m_makeBin;
+    QPointer<QDialog> m_bin;
     bool m_shown = false;
     bool m_showQueued = false;
 };

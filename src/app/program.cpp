@@ -2,24 +2,28 @@
 
 #include <QLabel>
 
+#include "app/after_first_paint.h"
 #include "app/main_window.h"
 #include "books/account_book_page.h"
 #include "books/book_text_dialogs.h"
 #include "books/new_book_dialog.h"
 #include "books/switch_dialog.h"
 #include "data/data_module.h"
+#include "data/recycle_bin.h"
 #include "details/detail_dialog.h"
 #include "details/detail_window.h"
 #include "help/about_window.h"
 #include "help/guide_window.h"
 #include "help/web_window.h"
 #include "printing/report_printing.h"
+#include "recycle/recycle_window.h"
 #include "records/entry_dialog.h"
 #include "records/menu_item_manager.h"
 #include "security/password_window.h"
 #include "summaries/statistics_window.h"
 #include "summaries/summary_page.h"
 #include "ui/backup_prompt.h"
+#include "ui/guard.h"
 
 namespace {
 // The start-of-day backup set begins once the main window stands and the first
@@ -117,10 +121,15 @@ void Program::wire()
         });
     }
     m_main->setStatisticsWindow(m_statistics);
+    m_main->setBinWindowMaker([this] { return new Thuishou(m_dm.get(), m_main.get()); });
 }
 
 void Program::show()
 {
     m_main->show();
+    // What the bin has kept too long goes once the window stands.
+    Tmain *w = m_main.get();
+    TDataModule2 *dm = m_dm.get();
+    afterFirstPaint(w, {}, [w, dm] { ui::guard(w, [dm] { RecycleBin::removeOlderThan(*dm); }); });
     ui::startDailyBackup(m_main.get(), m_dm.get(), kDailyBackupDelayMs);
 }

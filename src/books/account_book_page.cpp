@@ -12,6 +12,7 @@
 #include "books/title_sort.h"
 #include "data/book_cache.h"
 #include "data/book_refresh.h"
+#include "data/recycle_bin.h"
 #include "data/data_module.h"
 #include "records/entry_dialog.h"
 #include "ui/data_grid.h"
@@ -368,13 +369,8 @@ void TFr_zhangben::bsSkinSpeedButton6Click()
             return;
         if (!msg::confirmDelete(this, QStringLiteral("您确定要删除此记录吗?此操作不可恢复")))
             return;
-        {
-            Query *q = m_dm->Query_jz_ab;
-            BookCache::EntryWrite write(BookCache::of(*m_dm));
-            const QString bid = q->field(QStringLiteral("bid"));
-            q->deleteCurrentRow();
-            write.done(bid);
-        }
+        // The row goes, and its copy into the bin, in one transaction.
+        RecycleBin::deleteCurrentEntry(*m_dm);
         BookRefresh::loadEntries(*m_dm);
         BookRefresh::loadTotals(*m_dm);
     });

@@ -12,6 +12,7 @@
 #include "data/data_module.h"
 #include "data/db_error.h"
 #include "data/query.h"
+#include "data/recycle_bin.h"
 #include "ui/backup_prompt.h"
 #include "ui/centre_on_screen.h"
 #include "ui/data_grid.h"
@@ -179,6 +180,7 @@ void Tqiehuan::deleteSelected()
         // The entries, the book and, when it was current, the hand-over to the default
         // book: all of it or nothing, so no book is ever listed without its entries.
         Connection::Transaction t(m_dm->conn_jz_m);
+        RecycleBin::keepBook(*m_dm, key);   // the bin keeps a copy of all that goes
         books::runCommand(m_del, QStringLiteral("delete from jz_ab where b14 = :a"), {key});
         list->deleteCurrentRow();
         const QString noneCurrent = QStringLiteral(" and not exists (select 1 from jz_aa where a6=:a)");

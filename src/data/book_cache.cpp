@@ -473,7 +473,7 @@ BookCache::EntryWrite::~EntryWrite()
         m_cache.drop();
 }
 
-void BookCache::EntryWrite::done(const QString &bid)
+void BookCache::EntryWrite::done(const QString &bid, int otherRows)
 {
     m_done = true;
     BookCache &c = m_cache;
@@ -488,7 +488,7 @@ void BookCache::EntryWrite::done(const QString &bid)
     expected.changes = now.changes;
     // One statement outside a transaction (a rollback would take the change back), that
     // changed at most one row, the one named.
-    if (!ok || QString::number(key) != bid || !(now == expected) || now.changes - m_changes > 1
+    if (!ok || QString::number(key) != bid || !(now == expected) || now.changes - m_changes > 1 + otherRows
         || !sqlite3_get_autocommit(c.m_conn->handle())) {
         c.drop();
         return;
@@ -503,4 +503,33 @@ void BookCache::EntryWrite::done(const QString &bid)
     }
     if (c.m_store)
         c.m_stamp = c.stamp();
+}
+
+BookCache::OtherWrite::OtherWrite(BookCache &cache)
+    : m_cache(cache), m_current(cache.m_store && cache.isCurrent(cache.m_key))
+{
+}
+
+BookCache::OtherWrite::~OtherWrite()
+{
+    if (!m_done)
+        m_cache.drop();
+}
+
+void BookCache::OtherWrite::done()
+{
+    m_done = true;
+    BookCache &c = m_cache;
+    if (!m_current || !c.m_store || !c.alive()) {
+        c.drop();
+        return;
+    }
+    const Stamp now = c.stamp();
+    // Nothing another process committed meanwhile, and nothing left to roll back.
+    if (now.db != c.m_stamp.db || now.dataVersion != c.m_stamp.dataVersion || now.dataVersion < 0
+        || now.schema < 0 || !sqlite3_get_autocommit(c.m_conn->handle())) {
+        c.drop();
+        return;
+    }
+    c.m_stamp = now;
 }

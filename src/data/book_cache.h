@@ -63,7 +63,8 @@ public:
     public:
         explicit EntryWrite(BookCache &cache);
         ~EntryWrite();   // without done(): drops the rows
-        void done(const QString &bid);
+        // otherRows: rows the same write changed in tables other than jz_ab (the bin's).
+        void done(const QString &bid, int otherRows = 0);
         EntryWrite(const EntryWrite &) = delete;
         EntryWrite &operator=(const EntryWrite &) = delete;
 
@@ -71,6 +72,23 @@ public:
         BookCache &m_cache;
         bool m_current;
         long long m_changes;
+        bool m_done = false;
+    };
+
+    // Brackets statements that change no entry (other tables, new tables among them):
+    // afterwards the rows stay trusted if they were before. Anything else drops them.
+    class OtherWrite
+    {
+    public:
+        explicit OtherWrite(BookCache &cache);
+        ~OtherWrite();   // without done(): drops the rows
+        void done();
+        OtherWrite(const OtherWrite &) = delete;
+        OtherWrite &operator=(const OtherWrite &) = delete;
+
+    private:
+        BookCache &m_cache;
+        bool m_current;
         bool m_done = false;
     };
 

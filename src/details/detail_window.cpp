@@ -10,6 +10,7 @@
 
 #include "data/data_module.h"
 #include "data/query.h"
+#include "data/recycle_bin.h"
 #include "details/detail_dialog.h"
 #include "details/detail_list.h"
 #include "ui/centre_on_screen.h"
@@ -201,7 +202,7 @@ void Tmingxi::bsSkinSpeedButton3Click()
             return;
         Query *q = m_dm->Query_jz_ua;
         const int row = q->currentRow();
-        q->deleteCurrentRow();
+        RecycleBin::deleteCurrentDetail(*m_dm);   // with its copy into the bin
         DetailList::load(*m_dm, entryKey());
         // The selection stays where the deleted line was.
         q->setCurrentRow(row);
