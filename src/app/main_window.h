@@ -17,6 +17,7 @@ class TFr_shouru;
 class TFr_wel;
 class TFr_zhangben;
 class TFr_zhichu;
+class Tdaoru;
 
 class Tmain : public QMainWindow
 {
@@ -68,6 +69,7 @@ public Q_SLOTS:
     void bsSkinButtonsBar1Sections1Items1Click();  // 帮 助
     void bsSkinButtonsBar1Sections1Items2Click();  // 捐 助
     void bsSkinButtonsBar1Sections1Items3Click();  // 关 于
+    void bsSkinButtonsBar1Sections2Items0Click();  // 导入账单
     void bsSkinSpeedButton3Click();                // lock
     void bsSkinSpeedButton1Click();                // customer service
     void bsSkinLinkImage3Click();                  // sponsor
@@ -94,6 +96,7 @@ private:
     QLabel *m_guideSetting;    // bsSkinStdLabel2
     QPointer<QTimer> m_timer1;
     QPointer<QDialog> m_help, m_about, m_service, m_sponsor, m_statistics, m_password;
+    QPointer<Tdaoru> m_import;
     bool m_shown = false;
     bool m_showQueued = false;
 };
