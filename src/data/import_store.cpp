@@ -1,6 +1,7 @@
 #include "data/import_store.h"
 
 #include <sqlcipher/sqlite3.h>
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QSet>
 #include "data/connection.h"
@@ -105,7 +106,8 @@ QString likeKey(const QString &date, const QString &amount, const QString &kind,
     return date + QChar(0x1f) + sameAmount(amount) + QChar(0x1f) + kind + QChar(0x1f) + party;
 }
 
-// The stored entry as one text; NULLs differ from empty texts.
+// A short digest of the stored entry (NULLs differ from empty texts): enough to see that
+// it was changed, and a tenth of the size of the entry itself.
 QString fingerprint(const QStringList &values)
 {
     QString out;
@@ -113,7 +115,7 @@ QString fingerprint(const QStringList &values)
         out += v.isNull() ? QStringLiteral("\x01") : v;
         out += QChar(0x1f);
     }
-    return out;
+    return QString::fromLatin1(QCryptographicHash::hash(out.toUtf8(), QCryptographicHash::Sha1).toHex().left(20));
 }
 
 } // namespace

@@ -198,7 +198,7 @@ Tdaoru::Tdaoru(TDataModule2 *dm, QWidget *parent) : QDialog(parent), m_dm(dm)
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->verticalHeader()->setDefaultSectionSize(22);
     m_grid->horizontalHeader()->setStretchLastSection(true);
-    const int widths[] = {44, 92, 44, 220, 200, 90};
+    const int widths[] = {44, 92, 44, 180, 160, 90};
     for (int c = 0; c < 6; ++c)
         m_grid->setColumnWidth(c, widths[c]);
     middle->addWidget(m_grid, 1);

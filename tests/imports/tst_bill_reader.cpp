@@ -13,6 +13,8 @@
 #include "imports/bill_reader.h"
 #include "imports/bill_values.h"
 #include "imports/import_error.h"
+#include "imports/xlsx_reader.h"
+#include "imports/zip_file.h"
 
 using namespace imports;
 using namespace billfixture;
@@ -288,6 +290,45 @@ private Q_SLOTS:
             QVERIFY2(!r.ticked, qPrintable(QString("line %1 ticked again").arg(r.line)));
         QCOMPARE(store.store("1", sourceKind(again.format), file, again.rows).entries, 0);
         QCOMPARE(storedRows(dm), stored);
+    }
+
+    // Cell forms writers use: prefixed names, rich text with phonetic guides, entities,
+    // escaped characters, formulas with their value, empty and out-of-order cells, rows
+    // left out, comments, date-time and boolean cells.
+    void xlsxCells()
+    {
+        QList<Member> parts = workbook({{"x"}});
+        for (Member &m : parts) {
+            if (m.name == "xl/sharedStrings.xml")
+                m.bytes = "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><si><r><t>富</t></r>"
+                          "<r><rPr><b/></rPr><t>文本_x0041_</t></r><rPh sb=\"0\" eb=\"1\"><t>ふ</t></rPh></si><si><t/></si></sst>";
+            if (m.name == "xl/worksheets/sheet1.xml")
+                m.bytes = "<?xml version=\"1.0\"?><x:worksheet xmlns:x=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+                          "<x:sheetData><x:row r=\"1\" spans=\"1:5\"><x:c r=\"A1\" t=\"s\"><x:v>0</x:v></x:c>"
+                          "<x:c r=\"C1\" t=\"inlineStr\"><x:is><x:r><x:t>甲&amp;</x:t></x:r><x:r><x:t xml:space='preserve'> 乙&#x4E19;</x:t></x:r></x:is></x:c>"
+                          "<x:c r=\"D1\" s=\"1\"/><x:c r=\"E1\" t=\"str\"><x:f>A1&amp;\"x\"</x:f><x:v>算&lt;出</x:v></x:c></x:row>"
+                          "<!-- <x:row r=\"2\"> -->"
+                          "<x:row r=\"3\"><x:c r=\"B3\" s=\"2\"><x:v>45843.5</x:v></x:c><x:c r=\"A3\" t=\"b\"><x:v>1</x:v></x:c>"
+                          "<x:c r=\"C3\"><x:v>1234.5600000000001</x:v></x:c><x:c r=\"D3\" t=\"s\"><x:v>1</x:v></x:c></x:row>"
+                          "<x:row r=\"4\"/></x:sheetData></x:worksheet>";
+        }
+        QTemporaryDir dir;
+        QVERIFY(writeZip(dir.filePath("c.xlsx"), parts));
+        const QByteArray bytes = readAll(dir.filePath("c.xlsx"));
+        ZipFile z(bytes);
+        const QList<QStringList> rows = readXlsx(z);
+        QCOMPARE(rows.size(), 4);
+        QCOMPARE(rows[0], (QStringList{"富文本A", "", "甲& 乙丙", "", "算<出"}));
+        QCOMPARE(rows[1], QStringList{});
+        QCOMPARE(rows[2], (QStringList{"TRUE", "2025-07-05 12:00:00", "1234.56", ""}));
+        QCOMPARE(rows[3], QStringList{});
+
+        // A damaged sheet is said to be damaged.
+        for (Member &m : parts)
+            if (m.name == "xl/worksheets/sheet1.xml")
+                m.bytes = "<worksheet><sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>7</v></c></row></sheetData></worksheet>";
+        QVERIFY(writeZip(dir.filePath("d.xlsx"), parts));
+        QVERIFY_THROWS_EXCEPTION(ImportError, readBillData(readAll(dir.filePath("d.xlsx")), "d.xlsx", QString()));
     }
 
     // The mailed bill: a zip with one CSV, under each kind of encryption.
