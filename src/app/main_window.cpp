@@ -22,6 +22,7 @@
 #include "data/data_folder.h"
 #include "data/data_module.h"
 #include "data/upgrade.h"
+#include "imports/import_window.h"
 #include "summaries/summary_page.h"
 #include "ui/centre_on_screen.h"
 #include "ui/guard.h"
@@ -84,6 +85,7 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
     m_nav->setFixedWidth(80);
     const int books = m_nav->addSection(QStringLiteral("记 账"));
     const int system = m_nav->addSection(QStringLiteral("系 统"));
+    const int tools = m_nav->addSection(QStringLiteral("工 具"));
     struct Item {
         int section, index;
         const char *text, *icon;
@@ -98,16 +100,14 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
         {system, 1, "帮 助", "nav_help", &Tmain::bsSkinButtonsBar1Sections1Items1Click},
         {system, 2, "捐 助", "nav_juanzhu", &Tmain::bsSkinButtonsBar1Sections1Items2Click},
         {system, 3, "关 于", "nav_about", &Tmain::bsSkinButtonsBar1Sections1Items3Click},
+        {tools, 0, "导入账单", "nav_daoru", &Tmain::bsSkinButtonsBar1Sections2Items0Click},
+        {tools, 2, "回收站", "nav_huishou", &Tmain::bsSkinButtonsBar1Sections2Items2Click},
     };
     for (const Item &it : items) {
         QToolButton *b = m_nav->addItem(it.section, it.index, QString::fromUtf8(it.text),
                                         Skin::icon(QString::fromLatin1(it.icon)));
         connect(b, &QToolButton::clicked, this, it.slot);
     }
-    // Tools: a section of its own below the system one.
-    const int tools = m_nav->addSection(QStringLiteral("工 具"));
-    connect(m_nav->addItem(tools, 2, QStringLiteral("回收站"), Skin::icon(QStringLiteral("nav_huishou"))),
-            &QToolButton::clicked, this, &Tmain::bsSkinButtonsBar1Sections2Items2Click);
     m_nav->openSection(books);
     middle->addWidget(m_nav);
 
@@ -374,6 +374,17 @@ void Tmain::bsSkinButtonsBar1Sections1Items2Click()
 void Tmain::bsSkinButtonsBar1Sections1Items3Click()
 {
     ui::guard(this, [this] { execWindow(m_about); });
+}
+
+void Tmain::bsSkinButtonsBar1Sections2Items0Click()
+{
+    ui::guard(this, [this] {
+        if (!m_dm)
+            return;
+        if (!m_import)
+            m_import = new Tdaoru(m_dm, this);   // made on first use
+        m_import->exec();
+    });
 }
 
 void Tmain::bsSkinButtonsBar1Sections2Items2Click()

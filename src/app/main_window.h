@@ -18,6 +18,7 @@ class TFr_shouru;
 class TFr_wel;
 class TFr_zhangben;
 class TFr_zhichu;
+class Tdaoru;
 
 class Tmain : public QMainWindow
 {
@@ -71,6 +72,7 @@ public Q_SLOTS:
     void bsSkinButtonsBar1Sections1Items1Click();  // 帮 助
     void bsSkinButtonsBar1Sections1Items2Click();  // 捐 助
     void bsSkinButtonsBar1Sections1Items3Click();  // 关 于
+    void bsSkinButtonsBar1Sections2Items0Click();  // 导入账单
     void bsSkinButtonsBar1Sections2Items2Click();  // 回收站
     void bsSkinSpeedButton3Click();                // lock
     void bsSkinSpeedButton1Click();                // customer service
@@ -98,6 +100,7 @@ private:
     QLabel *m_guideSetting;    // bsSkinStdLabel2
     QPointer<QTimer> m_timer1;
     QPointer<QDialog> m_help, m_about, m_service, m_sponsor, m_statistics, m_password;
+    QPointer<Tdaoru> m_import;
     std::function<QDialog *()> m_makeBin;
     QPointer<QDialog> m_bin;
     bool m_shown = false;
