@@ -2,7 +2,9 @@
 #include <QCryptographicHash>
 #include <cstdio>
 #include <csignal>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <QDirIterator>
 #include <unistd.h>
 #include <memory>
 #include "test_support.h"
@@ -267,6 +269,8 @@ private Q_SLOTS:
     {
         QFETCH(int, failAt);
         QFETCH(bool, crash);
+        const mode_t userMask = ::umask(022);
+        const auto restoreMask = qScopeGuard([userMask] { ::umask(userMask); });
         Folder folder;
         QString set;
         {
@@ -287,6 +291,20 @@ private Q_SLOTS:
         const QString marker = folder.file(Backup::restoreMarkerName());
         if (crash) {
             QVERIFY(QFile::exists(marker));
+            // Under the usual umask 022 too, every file and folder of the data, the kept set,
+            // the marker and the temporary copies included, is the user's alone.
+            QDirIterator it(folder.path(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                            QDirIterator::Subdirectories);
+            int seen = 0;
+            while (it.hasNext()) {
+                const QString path = it.next();
+                struct stat st {};
+                QCOMPARE(::lstat(QFile::encodeName(path).constData(), &st), 0);
+                QCOMPARE(QString::number(st.st_mode & 0777, 8) + " " + path,
+                         QString(S_ISDIR(st.st_mode) ? "700 " : "600 ") + path);
+                ++seen;
+            }
+            QVERIFY(seen >= 12);
             bool tookBack = false;
             QCOMPARE(Backup::takeBackUnfinishedRestore(folder.path(), &tookBack), QString());
             QVERIFY(tookBack);
