@@ -6,10 +6,13 @@
 #include "app/paint_probe.h"
 #include "app/program.h"
 #include "app/start_up.h"
+#include "data/private_files.h"
 #include "ui/skin.h"
 
 int main(int argc, char **argv)
 {
+    // Everything the program creates is private to the user, whatever the umask.
+    PrivateFiles::restrictUmask();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tallyrue"));
     QApplication::setApplicationDisplayName(QStringLiteral("Tallyrue"));

@@ -10,6 +10,7 @@
 #include "app/single_instance.h"
 #include "data/backup.h"
 #include "data/data_folder.h"
+#include "data/private_files.h"
 
 namespace {
 
@@ -52,10 +53,12 @@ int list(const QString &dataDir)
 
 int restore(const QString &dataDir, const QString &which)
 {
-    // A name from the list, or the path of a set's folder.
-    QString setPath = Backup::folder(dataDir) + QLatin1Char('/') + which;
-    if (!Backup::isSetName(which) || !QFileInfo(setPath).isDir())
-        setPath = QFileInfo(which).absoluteFilePath();
+    // A name from the list, or the path of a set's folder; "set/" and "set/." name the
+    // set itself.
+    const QString cleaned = QDir::cleanPath(which);
+    QString setPath = Backup::folder(dataDir) + QLatin1Char('/') + cleaned;
+    if (!Backup::isSetName(cleaned) || !QFileInfo(setPath).isDir())
+        setPath = QDir::cleanPath(QFileInfo(cleaned).absoluteFilePath());
     if (!QFileInfo(setPath).isDir()) {
         err(QStringLiteral("找不到备份 %1。不带参数运行 tallyrue-restore 可列出所有备份。").arg(which));
         return Failed;
@@ -70,12 +73,21 @@ int restore(const QString &dataDir, const QString &which)
         err(QStringLiteral("Tallyrue 正在运行，不能恢复备份。请先退出 Tallyrue，再运行此命令。"));
         return Running;
     }
+    bool tookBack = false;
+    const QString halfRestored = Backup::takeBackUnfinishedRestore(dataDir, &tookBack);
+    if (!halfRestored.isEmpty()) {
+        err(halfRestored);
+        return Failed;
+    }
+    if (tookBack)
+        out(QStringLiteral("上次恢复备份时中断了，数据文件已还原为恢复之前的样子。"));
     out(QStringLiteral("正在检查并恢复备份 %1 …").arg(QDir::toNativeSeparators(setPath)));
     const Backup::RestoreResult r = Backup::restore(dataDir, setPath);
     if (!r.ok) {
         err(QStringLiteral("恢复未完成：%1").arg(r.error));
         return Failed;
     }
+    PrivateFiles::tighten(dataDir);
     out(QStringLiteral("已恢复备份 %1。").arg(QFileInfo(setPath).fileName()));
     if (!r.keptSet.isEmpty())
         out(QStringLiteral("恢复前的数据文件已另存为备份 %1。").arg(QFileInfo(r.keptSet).fileName()));
@@ -86,6 +98,8 @@ int restore(const QString &dataDir, const QString &which)
 
 int main(int argc, char **argv)
 {
+    // The kept set and the restored files are private to the user, whatever the umask.
+    PrivateFiles::restrictUmask();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Tallyrue"));
     const QStringList args = QCoreApplication::arguments().mid(1);
@@ -98,6 +112,11 @@ int main(int argc, char **argv)
         return args.size() > 1 ? Failed : Done;
     }
     try {
+        const QString problem = DataFolder::nameProblem();
+        if (!problem.isEmpty()) {
+            err(problem);
+            return Failed;
+        }
         const QString dataDir = DataFolder::path();
         return args.isEmpty() ? list(dataDir) : restore(dataDir, args[0]);
     } catch (const std::exception &e) {

@@ -3,7 +3,9 @@
 #include <exception>
 #include "app/program.h"
 #include "app/single_instance.h"
+#include "data/backup.h"
 #include "data/data_folder.h"
+#include "data/private_files.h"
 #include "data/db_error.h"
 #include "data/query_model.h"
 #include "ui/message_box.h"
@@ -28,8 +30,10 @@ Session::~Session()
 
 int begin(Session &session)
 {
+    QString problem = DataFolder::nameProblem();
     const QString dir = DataFolder::path();
-    const QString problem = DataFolder::prepare(dir);
+    if (problem.isEmpty())
+        problem = DataFolder::prepare(dir);
     if (!problem.isEmpty()) {
         refuse(problem);
         return 1;
@@ -44,6 +48,15 @@ int begin(Session &session)
         refuse(session.instance->error());
         return 1;
     }
+    // A restore cut off halfway is taken back before anything opens the files.
+    bool tookBack = false;
+    const QString halfRestored = Backup::takeBackUnfinishedRestore(dir, &tookBack);
+    if (!halfRestored.isEmpty()) {
+        refuse(halfRestored);
+        return 1;
+    }
+    if (tookBack)
+        msg::info(nullptr, QStringLiteral("上次恢复备份时中断了，数据文件已还原为恢复之前的样子。"));
     // A grid or list that cannot read its rows shows them empty and says why, once.
     QueryModel::setFallbackReporter([](const QString &text) { msg::error(nullptr, text); });
     try {
@@ -55,6 +68,9 @@ int begin(Session &session)
         refuse(QString::fromUtf8(e.what()));
         return 1;
     }
+    // Files an earlier version left open to other users become private; only now, since a
+    // start that refuses changes nothing.
+    PrivateFiles::tighten(dir);
     return -1;
 }
 

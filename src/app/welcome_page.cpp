@@ -18,6 +18,7 @@
 #include "ui/guard.h"
 #include "ui/message_box.h"
 #include "ui/password_field.h"
+#include "data/lock_password.h"
 #include "ui/skin.h"
 
 namespace {
@@ -341,7 +342,9 @@ void TFr_wel::bsSkinButton1Click()
     ui::guard(this, [this] {
         // Emptied whatever happens, also when the refresh below fails.
         const auto clear = qScopeGuard([this] { m_password->clear(); });
-        if (m_password->text() != storedPassword()) {
+        const bool right = m_dm ? LockPassword::verify(m_dm, m_password->text(), storedPassword())
+                                : LockPassword::matches(m_password->text(), storedPassword());
+        if (!right) {
             msg::info(this, QStringLiteral("您输入的密码错误"));
             if (m_navigation)
                 m_navigation->setEnabled(false);

@@ -2,19 +2,24 @@
 
 #include <sqlcipher/sqlite3.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
 #include <functional>
 #include "data/data_module.h"
+#include "data/private_files.h"
 #include "data/schema.h"
 
 namespace {
@@ -71,22 +76,12 @@ const QRegularExpression &setNameRx()
     return rx;
 }
 
-// A folder name for a new set, unused so far. Its time is later than every set's already
-// there, so that "newest" is always the set made last, even within one second.
+// A folder name for a new set, unused so far, made of the real time: a set dated in the
+// future (made while the clock was wrong) must not drag every later name after it. Two
+// sets in one second differ by a suffix.
 QString newSetName(const QString &backupDir, const QString &reason)
 {
-    QDateTime stamp = QDateTime::currentDateTime();
-    stamp.setTime(QTime(stamp.time().hour(), stamp.time().minute(), stamp.time().second()));
-    const QDir dir(backupDir);
-    for (QString name : dir.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot)) {
-        if (name.startsWith(kPartialPrefix))
-            name = name.mid(kPartialPrefix.size());
-        const QRegularExpressionMatch m = setNameRx().match(name);
-        const QDateTime made = m.hasMatch() ? QDateTime::fromString(m.captured(1), kStampFormat) : QDateTime();
-        if (made.isValid() && made >= stamp)
-            stamp = made.addSecs(1);
-    }
-    const QString base = stamp.toString(kStampFormat) + QLatin1Char('-') + sanitizedReason(reason);
+    const QString base = QDateTime::currentDateTime().toString(kStampFormat) + QLatin1Char('-') + sanitizedReason(reason);
     QString name = base;
     for (int n = 2; QFileInfo::exists(backupDir + QLatin1Char('/') + name)
                     || QFileInfo::exists(backupDir + QLatin1Char('/') + kPartialPrefix + name);
@@ -95,21 +90,188 @@ QString newSetName(const QString &backupDir, const QString &reason)
     return name;
 }
 
+// Removes what a set folder holds of its own (the three files and their journals), then the
+// folder if that left it empty. A link is never followed: one named like a set is left
+// alone, and a file the user put into a set stays with its folder.
+void removeSetFolder(const QString &path)
+{
+    const QByteArray dir = QFile::encodeName(path);
+    const int fd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    for (const QString &name : Backup::fileNames())
+        for (const char *suffix : {"", "-journal"})
+            ::unlinkat(fd, QFile::encodeName(name + QLatin1String(suffix)).constData(), 0);
+    ::close(fd);
+    ::rmdir(dir.constData());
+}
+
 // Folders of sets that were being written when a run ended; only one program writes
 // here (the single-instance lock), so none of them is still in progress.
 void removePartials(const QString &backupDir)
 {
     const QDir dir(backupDir);
     for (const QString &name : dir.entryList({kPartialPrefix + QLatin1Char('*')},
-                                             QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot))
-        QDir(dir.filePath(name)).removeRecursively();
+                                             QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks))
+        removeSetFolder(dir.filePath(name));
 }
 
+// The newest sets of each kind are kept. A set dated in the future neither counts nor
+// goes: it must never push out the real ones.
 void prune(const QString &dataDir)
 {
-    const QList<Backup::SetInfo> sets = Backup::completeSets(dataDir);
-    for (int i = Backup::kKeptSets; i < sets.size(); ++i)
-        QDir(sets[i].path).removeRecursively();
+    const QDateTime now = QDateTime::currentDateTime().addSecs(60);
+    QHash<QString, int> kept;
+    for (const Backup::SetInfo &s : Backup::completeSets(dataDir)) {
+        if (s.made > now)
+            continue;
+        if (++kept[Backup::kindOf(s.reason)] > Backup::kKeptSets)
+            removeSetFolder(s.path);
+    }
+}
+
+// backup/ (or the folder it links to) made if need be, private to the user.
+bool makeBackupFolder(const QString &backupDir)
+{
+    if (!QDir().mkpath(backupDir) || !QFileInfo(backupDir).isDir())
+        return false;
+    PrivateFiles::setMode(backupDir, PrivateFiles::kFolderMode, true);
+    return true;
+}
+
+bool makePrivateFolder(const QString &path)
+{
+    if (::mkdir(QFile::encodeName(path).constData(), PrivateFiles::kFolderMode) != 0)
+        return false;
+    PrivateFiles::setMode(path, PrivateFiles::kFolderMode);
+    return true;
+}
+
+// A byte copy that is private from its first byte on (QFile::copy would give it the
+// source's mode) and on the disk when this returns. Never replaces an existing file.
+bool copyPrivate(const QString &source, const QString &target)
+{
+    const int in = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return false;
+    const int out = ::open(QFile::encodeName(target).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                           PrivateFiles::kFileMode);
+    if (out < 0) {
+        ::close(in);
+        return false;
+    }
+    bool ok = ::fchmod(out, PrivateFiles::kFileMode) == 0;
+    char buffer[1 << 16];
+    while (ok) {
+        const ssize_t n = ::read(in, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        for (ssize_t done = 0; ok && done < n;) {
+            const ssize_t w = ::write(out, buffer + done, size_t(n - done));
+            if (w < 0 && errno == EINTR)
+                continue;
+            ok = w > 0;
+            done += w > 0 ? w : 0;
+        }
+    }
+    ok = ::fsync(out) == 0 && ok;
+    ok = ::close(out) == 0 && ok;
+    ::close(in);
+    if (!ok)
+        ::unlink(QFile::encodeName(target).constData());
+    return ok;
+}
+
+// One file copied through the engine, as the daily sets are made: a journal a crash left
+// beside it is rolled back into the file first (the engine does that on the first read),
+// so the copy opens as any other. Empty when done, else the engine's reason.
+QString engineCopy(const QString &source, const QString &target, const QByteArray &key)
+{
+    sqlite3 *src = nullptr, *dst = nullptr;
+    QString why;
+    int rc = sqlite3_open_v2(QFile::encodeName(source).constData(), &src, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_key(src, key.constData(), int(key.size()));
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(src, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        why = engineText(src, rc);
+    if (why.isEmpty()) {
+        rc = sqlite3_open_v2(QFile::encodeName(target).constData(), &dst,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        if (rc == SQLITE_OK)
+            rc = sqlite3_key(dst, key.constData(), int(key.size()));
+        if (rc == SQLITE_OK)
+            rc = sqlite3_exec(dst, "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF;"
+                                   "CREATE TABLE backup_probe (x); DROP TABLE backup_probe",
+                              nullptr, nullptr, nullptr);
+        PrivateFiles::setMode(target, PrivateFiles::kFileMode);
+        if (rc == SQLITE_OK) {
+            sqlite3_backup *b = sqlite3_backup_init(dst, "main", src, "main");
+            if (!b) {
+                rc = sqlite3_errcode(dst);
+            } else {
+                sqlite3_backup_step(b, -1);
+                rc = sqlite3_backup_finish(b);
+            }
+        }
+        if (rc == SQLITE_OK)
+            rc = sqlite3_exec(dst, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK)
+            why = engineText(dst, rc);
+    }
+    sqlite3_close(dst);
+    sqlite3_close(src);
+    return why;
+}
+
+// The files of the data folder as they are, kept as a set of their own before a restore.
+// A file the engine cannot read (damaged) is kept byte for byte with its journal, so
+// nothing of it is lost either. Returns the set's folder, or empty with *error set.
+QString keepCurrentFiles(const QString &dataDir, const QString &reason, QString *error)
+{
+    const QString backupDir = Backup::folder(dataDir);
+    if (!makeBackupFolder(backupDir)) {
+        *error = QStringLiteral("无法创建备份文件夹 %1").arg(native(backupDir));
+        return QString();
+    }
+    const QString name = newSetName(backupDir, reason);
+    const QString partial = backupDir + QLatin1Char('/') + kPartialPrefix + name;
+    if (!makePrivateFolder(partial)) {
+        *error = QStringLiteral("无法创建备份文件夹 %1").arg(native(partial));
+        return QString();
+    }
+    for (const Schema::DataFile &file : Schema::all()) {
+        const QString source = dataDir + QLatin1Char('/') + file.fileName;
+        if (!QFileInfo(source).isFile())
+            continue;
+        const QString target = partial + QLatin1Char('/') + file.fileName;
+        bool ok = engineCopy(source, target, file.password).isEmpty() && syncPath(target);
+        if (!ok) {
+            for (const char *suffix : {"", "-journal"})
+                ::unlink(QFile::encodeName(target + QLatin1String(suffix)).constData());
+            const QString journal = source + QStringLiteral("-journal");
+            ok = copyPrivate(source, target)
+                 && (!QFileInfo(journal).isFile() || copyPrivate(journal, target + QStringLiteral("-journal")));
+        }
+        if (!ok) {
+            *error = QStringLiteral("无法复制 %1 到 %2").arg(native(source), native(partial));
+            removeSetFolder(partial);
+            return QString();
+        }
+    }
+    const QString finalPath = backupDir + QLatin1Char('/') + name;
+    if (!syncPath(partial) || !renameOver(partial, finalPath)) {
+        *error = QStringLiteral("无法完成备份 %1").arg(native(finalPath));
+        removeSetFolder(partial);
+        return QString();
+    }
+    syncPath(backupDir);
+    return finalPath;
 }
 
 bool hasSetOfToday(const QString &dataDir)
@@ -117,39 +279,6 @@ bool hasSetOfToday(const QString &dataDir)
     const QDate today = QDate::currentDate();
     const QList<Backup::SetInfo> sets = Backup::completeSets(dataDir);
     return std::any_of(sets.begin(), sets.end(), [&](const Backup::SetInfo &s) { return s.made.date() == today; });
-}
-
-// Copies files into a new set folder by plain copies (the program is not running).
-// Returns the set's folder, or empty with *error set.
-QString copySet(const QString &dataDir, const QString &reason, const QStringList &files, QString *error)
-{
-    const QString backupDir = Backup::folder(dataDir);
-    if (!QDir().mkpath(backupDir)) {
-        *error = QStringLiteral("无法创建备份文件夹 %1").arg(native(backupDir));
-        return QString();
-    }
-    const QString name = newSetName(backupDir, reason);
-    const QString partial = backupDir + QLatin1Char('/') + kPartialPrefix + name;
-    if (!QDir().mkdir(partial)) {
-        *error = QStringLiteral("无法创建备份文件夹 %1").arg(native(partial));
-        return QString();
-    }
-    for (const QString &file : files) {
-        const QString target = partial + QLatin1Char('/') + QFileInfo(file).fileName();
-        if (!QFile::copy(file, target) || !syncPath(target)) {
-            *error = QStringLiteral("无法复制 %1 到 %2").arg(native(file), native(partial));
-            QDir(partial).removeRecursively();
-            return QString();
-        }
-    }
-    const QString finalPath = backupDir + QLatin1Char('/') + name;
-    if (!syncPath(partial) || !renameOver(partial, finalPath)) {
-        *error = QStringLiteral("无法完成备份 %1").arg(native(finalPath));
-        QDir(partial).removeRecursively();
-        return QString();
-    }
-    syncPath(backupDir);
-    return finalPath;
 }
 
 } // namespace
@@ -168,12 +297,21 @@ QStringList fileNames()
 
 bool isSetName(const QString &name) { return setNameRx().match(name).hasMatch(); }
 
+QString kindOf(const QString &reason)
+{
+    for (const char *kind : {"start", "delete-book", "before-restore"})
+        if (reason == QLatin1String(kind) || reason.startsWith(QLatin1String(kind) + QLatin1Char('-')))
+            return QLatin1String(kind);
+    return reason;
+}
+
 QList<SetInfo> completeSets(const QString &dataDir)
 {
     QList<SetInfo> sets;
     const QDir dir(folder(dataDir));
     const QStringList files = fileNames();
-    for (const QString &name : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    // A link named like a set is not one of ours.
+    for (const QString &name : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks)) {
         const QRegularExpressionMatch m = setNameRx().match(name);
         if (!m.hasMatch())
             continue;
@@ -232,6 +370,92 @@ QString checkSet(const QString &setPath)
     return QString();
 }
 
+namespace {
+
+// The seam through which tests make a restore's rename fail.
+int g_failRenameAt = 0;
+bool g_crashAtFailure = false;
+
+struct Crashed {};
+
+struct RestoreNames {
+    QString target, journal, old, oldJournal, temp;
+    RestoreNames(const QString &dataDir, const QString &name)
+        : target(dataDir + QLatin1Char('/') + name), journal(target + QStringLiteral("-journal")),
+          old(target + QStringLiteral(".old")), oldJournal(target + QStringLiteral(".old-journal")),
+          temp(target + QStringLiteral(".restore"))
+    {
+    }
+};
+
+bool present(const QString &path)
+{
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+}
+
+void unlinkPath(const QString &path) { ::unlink(QFile::encodeName(path).constData()); }
+
+// The marker: one line per file that was there before the restore began.
+bool writeMarker(const QString &path, const QStringList &existed)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
+                          PrivateFiles::kFileMode);
+    if (fd < 0)
+        return false;
+    const QByteArray text = (QStringLiteral("restore under way; files there before:\n") + existed.join(QLatin1Char('\n'))
+                             + QLatin1Char('\n')).toUtf8();
+    bool ok = ::write(fd, text.constData(), size_t(text.size())) == text.size();
+    ok = ::fsync(fd) == 0 && ok;
+    ok = ::close(fd) == 0 && ok;
+    return ok;
+}
+
+} // namespace
+
+QString restoreMarkerName() { return QStringLiteral("restore-in-progress"); }
+
+void failRestoreRenameForTests(int n, bool crash)
+{
+    g_failRenameAt = n;
+    g_crashAtFailure = crash;
+}
+
+QString takeBackUnfinishedRestore(const QString &dataDir, bool *tookBack)
+{
+    if (tookBack)
+        *tookBack = false;
+    const QString marker = dataDir + QLatin1Char('/') + restoreMarkerName();
+    if (!present(marker))
+        return QString();
+    QFile f(marker);
+    if (!f.open(QIODevice::ReadOnly))
+        return QStringLiteral("无法读取 %1，上次恢复备份没有完成。").arg(native(marker));
+    const QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'));
+    f.close();
+    const QStringList existed = lines.mid(1);
+    for (const QString &name : fileNames()) {
+        const RestoreNames n(dataDir, name);
+        bool ok = true;
+        if (present(n.old))
+            ok = renameOver(n.old, n.target);
+        else if (!existed.contains(name))
+            unlinkPath(n.target);   // it came from the set
+        if (ok && present(n.oldJournal))
+            ok = renameOver(n.oldJournal, n.journal);
+        if (!ok)
+            return QStringLiteral("上次恢复备份没有完成，无法把 %1 放回原处：%2")
+                .arg(native(n.target), QString::fromLocal8Bit(std::strerror(errno)));
+        unlinkPath(n.temp);
+    }
+    syncPath(dataDir);
+    unlinkPath(marker);
+    syncPath(dataDir);
+    if (tookBack)
+        *tookBack = true;
+    return QString();
+}
+
 RestoreResult restore(const QString &dataDir, const QString &setPath)
 {
     RestoreResult result;
@@ -239,47 +463,94 @@ RestoreResult restore(const QString &dataDir, const QString &setPath)
     if (!result.error.isEmpty())
         return result;
 
-    // The files as they are go into a set of their own, with a journal left by a crash.
-    QStringList current;
-    for (const QString &name : fileNames())
-        for (const QString &path : {dataDir + QLatin1Char('/') + name, dataDir + QLatin1Char('/') + name + QStringLiteral("-journal")})
-            if (QFileInfo(path).isFile())
-                current << path;
-    if (!current.isEmpty()) {
-        result.keptSet = copySet(dataDir, QStringLiteral("before-restore"), current, &result.error);
+    const QStringList names = fileNames();
+    QStringList existed;
+    for (const QString &name : names)
+        if (present(dataDir + QLatin1Char('/') + name))
+            existed << name;
+    // The files as they are go into a set of their own, made as the daily sets are.
+    if (!existed.isEmpty()) {
+        result.keptSet = keepCurrentFiles(dataDir, QStringLiteral("before-restore"), &result.error);
         if (result.keptSet.isEmpty())
             return result;
     }
 
     // Copies beside the files first: a failure here changes nothing.
-    QStringList temps;
     auto dropTemps = [&] {
-        for (const QString &t : temps)
-            QFile::remove(t);
+        for (const QString &name : names)
+            unlinkPath(RestoreNames(dataDir, name).temp);
     };
-    for (const QString &name : fileNames()) {
-        const QString temp = dataDir + QLatin1Char('/') + name + QStringLiteral(".restore");
-        QFile::remove(temp);
-        temps << temp;
-        if (!QFile::copy(setPath + QLatin1Char('/') + name, temp) || !syncPath(temp)) {
+    for (const QString &name : names) {
+        const RestoreNames n(dataDir, name);
+        unlinkPath(n.temp);
+        if (!copyPrivate(setPath + QLatin1Char('/') + name, n.temp)) {
             dropTemps();
-            result.error = QStringLiteral("无法把备份复制到 %1").arg(native(temp));
+            result.error = QStringLiteral("无法把备份复制到 %1").arg(native(n.temp));
             return result;
         }
     }
-    // An old journal must never be played back onto a restored file.
-    const QStringList names = fileNames();
-    for (int i = 0; i < names.size(); ++i) {
-        const QString target = dataDir + QLatin1Char('/') + names[i];
-        const QString journal = target + QStringLiteral("-journal");
-        if ((QFileInfo::exists(journal) && !QFile::remove(journal)) || !renameOver(temps[i], target)) {
-            dropTemps();
-            result.error = QStringLiteral("无法替换数据文件 %1；恢复前的文件保存在 %2")
-                               .arg(native(target), native(result.keptSet));
-            return result;
+    // Left by a restore that was complete but could not tidy up.
+    for (const QString &name : names) {
+        const RestoreNames n(dataDir, name);
+        unlinkPath(n.old);
+        unlinkPath(n.oldJournal);
+    }
+
+    // From the marker on, the files as they were stay under ".old" (with a journal a crash
+    // left, which belongs to them) until all three of the set are in place; whoever finds
+    // the marker puts them back.
+    const QString marker = dataDir + QLatin1Char('/') + restoreMarkerName();
+    if (!writeMarker(marker, existed) || !syncPath(dataDir)) {
+        unlinkPath(marker);
+        dropTemps();
+        result.error = QStringLiteral("无法在 %1 中写入文件").arg(native(dataDir));
+        return result;
+    }
+    int renames = 0;
+    auto step = [&](const QString &from, const QString &to) {
+        if (g_failRenameAt > 0 && ++renames == g_failRenameAt) {
+            if (g_crashAtFailure)
+                throw Crashed();
+            errno = EIO;
+            return false;
         }
+        return renameOver(from, to);
+    };
+    QString failed;
+    try {
+        for (const QString &name : names) {
+            const RestoreNames n(dataDir, name);
+            if ((present(n.journal) && !step(n.journal, n.oldJournal)) || (present(n.target) && !step(n.target, n.old))) {
+                failed = n.target;
+                break;
+            }
+        }
+        for (int i = 0; failed.isEmpty() && i < names.size(); ++i) {
+            const RestoreNames n(dataDir, names[i]);
+            if (!step(n.temp, n.target))
+                failed = n.target;
+        }
+    } catch (const Crashed &) {
+        result.error = QStringLiteral("stopped");
+        return result;
+    }
+    if (!failed.isEmpty()) {
+        const QString why = QString::fromLocal8Bit(std::strerror(errno));
+        const QString back = takeBackUnfinishedRestore(dataDir);
+        dropTemps();
+        result.error = back.isEmpty()
+            ? QStringLiteral("无法替换数据文件 %1（%2），数据文件仍是恢复前的样子。").arg(native(failed), why)
+            : back;
+        return result;
     }
     syncPath(dataDir);
+    unlinkPath(marker);
+    syncPath(dataDir);
+    for (const QString &name : names) {
+        const RestoreNames n(dataDir, name);
+        unlinkPath(n.old);
+        unlinkPath(n.oldJournal);
+    }
     result.ok = true;
     return result;
 }
@@ -342,6 +613,7 @@ void prepareCopies(const QStringList &sourcePaths, const QString &partialPath, P
             rc = sqlite3_exec(db, "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; PRAGMA cache_size = 200;"
                                   "CREATE TABLE backup_probe (x); DROP TABLE backup_probe",
                               nullptr, nullptr, nullptr);
+        PrivateFiles::setMode(path, PrivateFiles::kFileMode);
         if (rc != SQLITE_OK) {
             out.error = QStringLiteral("%1: %2").arg(native(path), engineText(db, rc));
             return;
@@ -448,14 +720,14 @@ void BackupKeeper::begin(const QString &reason, int sliceMs)
     Job &j = *m_job;
     j.dataDir = m_dm->dataDir();
     j.backupDir = Backup::folder(j.dataDir);
-    if (!QDir().mkpath(j.backupDir) || !QFileInfo(j.backupDir).isDir()) {
+    if (!makeBackupFolder(j.backupDir)) {
         fail(QStringLiteral("无法创建备份文件夹 %1").arg(native(j.backupDir)));
         return;
     }
     removePartials(j.backupDir);
     j.name = newSetName(j.backupDir, j.reason);
     j.partialPath = j.backupDir + QLatin1Char('/') + kPartialPrefix + j.name;
-    if (!QDir().mkdir(j.partialPath)) {
+    if (!makePrivateFolder(j.partialPath)) {
         j.partialPath.clear();
         fail(QStringLiteral("无法在 %1 中写入备份").arg(native(j.backupDir)));
         return;
@@ -671,6 +943,6 @@ void BackupKeeper::drop()
         sqlite3_backup_finish(j.backup);
     j.prepared.reset();   // closes the copies
     if (!j.partialPath.isEmpty())
-        QDir(j.partialPath).removeRecursively();
+        removeSetFolder(j.partialPath);
     m_job.reset();
 }

@@ -40,6 +40,10 @@ struct SetInfo {
 // Whether a folder name is a set's name (a folder being written never has one).
 bool isSetName(const QString &name);
 
+// What a set was made for, as pruning counts it: the newest kKeptSets of each kind are
+// kept ("start", "delete-book", "before-restore", or the reason itself).
+QString kindOf(const QString &reason);
+
 // The complete sets, newest first.
 QList<SetInfo> completeSets(const QString &dataDir);
 
@@ -58,6 +62,20 @@ struct RestoreResult {
 // not check out or cannot be copied. The caller must hold the single-instance lock: the
 // program must not have the files open.
 RestoreResult restore(const QString &dataDir, const QString &setPath);
+
+// The file in the data folder that says a restore is under way; it names the files that
+// were there before, moved aside under ".old" until the restore is complete.
+QString restoreMarkerName();
+
+// A restore cut off between its renames (a failure, a crash) is taken back, so the three
+// files are again those from before it. Run before anything opens the files, holding the
+// single-instance lock. Empty when nothing was to be done or it was taken back
+// (*tookBack tells which); else why the files could not be put back.
+QString takeBackUnfinishedRestore(const QString &dataDir, bool *tookBack = nullptr);
+
+// Tests only: the restore's n-th rename (counted from 1) fails; with crash, the restore
+// then stops where it is, as if the process had died. 0 switches it off.
+void failRestoreRenameForTests(int n, bool crash = false);
 
 } // namespace Backup
 

@@ -1,13 +1,55 @@
 #include "data/data_folder.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include "data/private_files.h"
 
 namespace DataFolder {
 
 QString path() { return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation); }
+
+namespace {
+
+// Bytes that are not valid in the file-name encoding shown as \xff, the rest as it reads.
+QString shownBytes(const QByteArray &raw)
+{
+    QString out;
+    for (qsizetype i = 0; i < raw.size();) {
+        const uchar c = uchar(raw[i]);
+        const int n = c < 0x80 ? 1 : (c & 0xe0) == 0xc0 ? 2 : (c & 0xf0) == 0xe0 ? 3 : (c & 0xf8) == 0xf0 ? 4 : 0;
+        const QByteArray piece = n > 0 ? raw.mid(i, n) : QByteArray();
+        const QString text = QFile::decodeName(piece);
+        if (n > 0 && piece.size() == n && QFile::encodeName(text) == piece) {
+            out += text;
+            i += n;
+        } else {
+            out += QStringLiteral("\\x%1").arg(c, 2, 16, QLatin1Char('0'));
+            ++i;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+QString nameProblem()
+{
+    // Where the folder's name comes from: a name that does not survive the trip through
+    // the file-name encoding would lead to another folder, one without the user's data.
+    const QByteArray xdg = qgetenv("XDG_DATA_HOME");
+    const bool fromXdg = !xdg.isEmpty();
+    const QByteArray raw = fromXdg ? xdg : qgetenv("HOME");
+    if (QFile::encodeName(QFile::decodeName(raw)) == raw)
+        return QString();
+    const QString shown = shownBytes(raw) + (fromXdg ? QStringLiteral("/") : QStringLiteral("/.local/share/"))
+                          + QCoreApplication::applicationName();
+    return QStringLiteral("无法使用数据文件夹 %1\n这个文件夹的路径中有无法识别的字符（不是 UTF-8 编码）。"
+                          "请把它改成只含有效字符的路径。")
+        .arg(shown);
+}
 
 QString prepare(const QString &dir)
 {
@@ -21,8 +63,10 @@ QString prepare(const QString &dir)
     if (fi.exists() && !fi.isDir())
         return refusal(QStringLiteral("这个位置是一个文件，不是文件夹。"));
     if (!fi.exists()) {
-        if (QDir().mkpath(dir) && QFileInfo(dir).isDir())
+        if (QDir().mkpath(dir) && QFileInfo(dir).isDir()) {
+            PrivateFiles::setMode(dir, PrivateFiles::kFolderMode, true);
             return QString();
+        }
         // Say which part of the path is in the way.
         QString up = QFileInfo(dir).absolutePath();
         while (!QFileInfo::exists(up) && QFileInfo(up).absolutePath() != up)
@@ -43,10 +87,14 @@ QString file(const QString &name) { return path() + QLatin1Char('/') + name; }
 namespace {
 
 // An INI file as its lines, read afresh each time; sections and keys match without regard to
-// letter case, as INI files always have.
+// letter case, as INI files always have. The lines are kept as the bytes they were, each
+// with its own line end, so a write changes the key's line and no other byte (a comment
+// in another encoding stays as it was).
 struct IniLines {
-    QStringList lines;
-    QString eol = QStringLiteral("\n");
+    QList<QByteArray> lines;   // without their line ends
+    QList<QByteArray> ends;    // "\n", "\r\n" or "" (the last line, unended)
+    QByteArray bom;
+    QByteArray eol = "\n";
 
     static IniLines read(const QString &path)
     {
@@ -54,30 +102,49 @@ struct IniLines {
         QFile f(path);
         if (!f.open(QIODevice::ReadOnly))
             return ini;
-        QString text = QString::fromUtf8(f.readAll());
-        if (text.startsWith(QChar(0xFEFF)))
-            text.remove(0, 1);
-        if (text.contains(QLatin1String("\r\n")))
-            ini.eol = QStringLiteral("\r\n");
-        text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-        ini.lines = text.split(QLatin1Char('\n'));
-        if (!ini.lines.isEmpty() && ini.lines.last().isEmpty())
-            ini.lines.removeLast();
+        QByteArray bytes = f.readAll();
+        if (bytes.startsWith("\xef\xbb\xbf")) {
+            ini.bom = bytes.left(3);
+            bytes.remove(0, 3);
+        }
+        if (bytes.contains("\r\n"))
+            ini.eol = "\r\n";
+        qsizetype from = 0;
+        while (from < bytes.size()) {
+            const qsizetype nl = bytes.indexOf('\n', from);
+            QByteArray line = bytes.mid(from, nl < 0 ? -1 : nl - from);
+            QByteArray end = nl < 0 ? QByteArray() : QByteArray("\n");
+            if (nl >= 0 && line.endsWith('\r')) {
+                line.chop(1);
+                end = "\r\n";
+            }
+            ini.lines << line;
+            ini.ends << end;
+            from = nl < 0 ? bytes.size() : nl + 1;
+        }
         return ini;
     }
 
-    static bool isSection(const QString &line, QString *name)
+    QByteArray bytes() const
     {
-        const QString t = line.trimmed();
+        QByteArray out = bom;
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            out += lines[i] + ends[i];
+        return out;
+    }
+
+    static bool isSection(const QByteArray &line, QString *name)
+    {
+        const QString t = QString::fromUtf8(line).trimmed();
         if (!t.startsWith(QLatin1Char('[')) || !t.endsWith(QLatin1Char(']')))
             return false;
         *name = t.mid(1, t.size() - 2).trimmed();
         return true;
     }
 
-    static bool isKey(const QString &line, const QString &key, QString *value)
+    static bool isKey(const QByteArray &line, const QString &key, QString *value)
     {
-        const QString t = line.trimmed();
+        const QString t = QString::fromUtf8(line).trimmed();
         if (t.startsWith(QLatin1Char(';')) || t.startsWith(QLatin1Char('#')))
             return false;
         const qsizetype eq = t.indexOf(QLatin1Char('='));
@@ -114,12 +181,21 @@ struct IniLines {
         }
         return -1;
     }
+
+    void insert(int at, const QByteArray &line)
+    {
+        // The line before it gets an end if it had none (a file without a last line end).
+        if (at > 0 && ends[at - 1].isEmpty())
+            ends[at - 1] = eol;
+        lines.insert(at, line);
+        ends.insert(at, eol);
+    }
 };
 
-QString keyLine(const QString &key, const QString &value)
+QByteArray keyLine(const QString &key, const QString &value)
 {
     const bool quote = value != value.trimmed() || value.startsWith(QLatin1Char('"'));
-    return key + QLatin1Char('=') + (quote ? QLatin1Char('"') + value + QLatin1Char('"') : value);
+    return (key + QLatin1Char('=') + (quote ? QLatin1Char('"') + value + QLatin1Char('"') : value)).toUtf8();
 }
 
 } // namespace
@@ -143,18 +219,23 @@ bool setIniValue(const QString &iniPath, const QString &section, const QString &
     if (at >= 0) {
         ini.lines[at] = keyLine(key, value);
     } else if (end >= 0) {
-        ini.lines.insert(end, keyLine(key, value));
+        ini.insert(end, keyLine(key, value));
     } else {
         if (!ini.lines.isEmpty() && !ini.lines.last().trimmed().isEmpty())
-            ini.lines << QString();
-        ini.lines << QLatin1Char('[') + section + QLatin1Char(']') << keyLine(key, value);
+            ini.insert(int(ini.lines.size()), QByteArray());
+        ini.insert(int(ini.lines.size()), (QLatin1Char('[') + section + QLatin1Char(']')).toUtf8());
+        ini.insert(int(ini.lines.size()), keyLine(key, value));
     }
     // Written whole under another name and then renamed, so a failed write leaves the old file.
     QSaveFile f(iniPath);
     if (!f.open(QIODevice::WriteOnly))
         return false;
-    f.write((ini.lines.join(ini.eol) + ini.eol).toUtf8());
-    return f.commit();
+    f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    f.write(ini.bytes());
+    if (!f.commit())
+        return false;
+    PrivateFiles::setMode(iniPath, PrivateFiles::kFileMode);
+    return true;
 }
 
 } // namespace DataFolder

@@ -8,6 +8,10 @@ namespace DataFolder {
 QString path();
 QString file(const QString &name);
 
+// Empty when the data folder's name is valid in the file-name encoding, else the message
+// that refuses it, naming the folder as its bytes read.
+QString nameProblem();
+
 // Makes sure dir is a folder the program can use, creating it (and its parents) when
 // missing. Returns empty text when it is usable, else the message for the user, naming
 // the folder and what is wrong with it.

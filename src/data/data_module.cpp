@@ -13,6 +13,7 @@
 #include <unistd.h>
 #include <sqlcipher/sqlite3.h>
 #include "data/db_error.h"
+#include "data/private_files.h"
 #include "data/schema.h"
 
 TDataModule2 *DataModule2 = nullptr;
@@ -80,6 +81,7 @@ void createAll(const QString &dir, const QList<FileSlot> &slots)
         try {
             Connection c(s.conn->name());
             c.open(tmp, s.file.password, true);
+            PrivateFiles::setMode(tmp, PrivateFiles::kFileMode);
             s.create(c);
             c.close();
         } catch (const DbError &e) {

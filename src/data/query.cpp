@@ -117,10 +117,13 @@ void Query::open()
                 nulls.push_back(true);
             } else {
                 const size_t n = size_t(sqlite3_column_bytes(st, c));
-                if (used + n > text.size())
-                    text.resize(std::max(text.size() * 2, used + n + 4096));
-                std::memcpy(text.data() + used, p, n);
-                used += n;
+                // Empty text: nothing to copy, and the buffer may not exist yet.
+                if (n > 0) {
+                    if (used + n > text.size())
+                        text.resize(std::max(text.size() * 2, used + n + 4096));
+                    std::memcpy(text.data() + used, p, n);
+                    used += n;
+                }
                 nulls.push_back(false);
             }
             if (used > UINT32_MAX) {

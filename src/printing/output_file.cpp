@@ -8,7 +8,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#include "data/private_files.h"
 
 namespace report {
 
@@ -78,16 +80,19 @@ bool OutputFile::commit(QString *message)
         return false;
     }
     ::close(fd);
-    const QFileInfo target(m_target);
-    const QFile::Permissions keep = target.exists()
-        ? target.permissions()
-        : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
+    // A file it replaces keeps its mode; a new one gets what the user's own umask gives a
+    // new file (the program's umask is stricter, for its data). Set before the move, so
+    // the file never shows under the user's name with other rights.
+    struct stat st {};
+    const mode_t mode = ::stat(QFile::encodeName(m_target).constData(), &st) == 0 && S_ISREG(st.st_mode)
+        ? st.st_mode & 07777
+        : 0666 & ~PrivateFiles::userUmask();
+    ::chmod(part.constData(), mode);
     if (std::rename(part.constData(), QFile::encodeName(m_target).constData()) != 0) {
         *message = failure(m_target, reason(errno));
         return false;
     }
     m_committed = true;
-    QFile::setPermissions(m_target, keep);
     return true;
 }
 

@@ -19,7 +19,7 @@ public:
     // Where the content goes until it is committed.
     QString partPath() const { return m_part; }
     // Flushes the temporary file to the disk and moves it over the target, which keeps
-    // its permissions (a new one gets the usual rw-r--r--); false with the message.
+    // its permissions (a new one gets the mode the user's umask gives); false with the message.
     bool commit(QString *message);
 
     QString target() const { return m_target; }

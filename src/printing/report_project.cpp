@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSizeF>
+#include <cmath>
 
 #ifndef TALLYRUE_PRINT_INSTALL_DIR
 #define TALLYRUE_PRINT_INSTALL_DIR "/usr/local/share/tallyrue/print"
@@ -11,11 +13,15 @@
 
 namespace {
 
+// The least width and height a page must leave for the report, in millimetres.
+constexpr double kMinPrintableMm = 20;
+
 bool number(const QString &text, double min, double max, double *out)
 {
     bool ok = false;
     const double v = text.toDouble(&ok);
-    if (!ok || v < min || v > max)
+    // "nan" and "inf" read as numbers, and nan passes every comparison.
+    if (!ok || !std::isfinite(v) || v < min || v > max)
         return false;
     *out = v;
     return true;
@@ -82,6 +88,7 @@ QStringList &folderOverride()
 bool ReportProject::parse(const QString &text, ReportProject *out, QString *error)
 {
     ReportProject p;
+    int marginsLine = 0;   // where the margins were set, to be told if they leave no page
     const QStringList lines = text.split(QLatin1Char('\n'));
     for (int i = 0; i < lines.size(); ++i) {
         const QString line = lines[i].trimmed();
@@ -118,6 +125,7 @@ bool ReportProject::parse(const QString &text, ReportProject *out, QString *erro
                 if (!number(words[k], 0, 100, &m[k]))
                     return fail(QStringLiteral("页边距应为四个毫米数: 左 上 右 下"));
             p.marginsMm = QMarginsF(m[0], m[1], m[2], m[3]);
+            marginsLine = i + 1;
         } else if (key == QLatin1String("font")) {
             if (!number(value, 4, 72, &p.fontPt))
                 return fail(QStringLiteral("字号应在 4 与 72 之间"));
@@ -154,6 +162,14 @@ bool ReportProject::parse(const QString &text, ReportProject *out, QString *erro
     }
     if (p.columns.isEmpty()) {
         *error = QStringLiteral("报表没有列");
+        return false;
+    }
+    // The margins must leave room to print on, whichever line set the page.
+    const QSizeF page = QPageSize(p.pageSize).size(QPageSize::Millimeter);
+    const QSizeF paper = p.orientation == QPageLayout::Landscape ? page.transposed() : page;
+    if (p.marginsMm.left() + p.marginsMm.right() >= paper.width() - kMinPrintableMm
+        || p.marginsMm.top() + p.marginsMm.bottom() >= paper.height() - kMinPrintableMm) {
+        *error = QStringLiteral("第 %1 行: 页边距太大，纸上没有可打印的地方").arg(marginsLine);
         return false;
     }
     *out = p;

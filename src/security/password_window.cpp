@@ -8,6 +8,7 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 #include "data/data_module.h"
+#include "data/lock_password.h"
 #include "data/query.h"
 #include "ui/centre_on_screen.h"
 #include "ui/guard.h"
@@ -203,7 +204,7 @@ void Tset_mima::bsSkinButton3Click()
             switchOff();
             return;
         }
-        if (m_old->text() != m_storedPassword->text()) {
+        if (!LockPassword::verify(m_dm, m_old->text(), m_storedPassword->text())) {
             msg::info(this, QStringLiteral("旧密码输入错误，请您重试。"));
             return;
         }
@@ -228,7 +229,7 @@ void Tset_mima::setNewPassword()
         return;
     }
     runSet(QStringLiteral("update jz_ub set ub1=:a,ub2=:b,ub4=:d where ub3=:c "),
-           {{QStringLiteral(":a"), m_new->text()},
+           {{QStringLiteral(":a"), LockPassword::hash(m_new->text())},
             {QStringLiteral(":b"), QStringLiteral("1")},
             {QStringLiteral(":d"), QStringLiteral("1")},
             {QStringLiteral(":c"), QStringLiteral("8")}});

@@ -6,6 +6,7 @@
 #include "app/main_window.h"
 #include "app/program.h"
 #include "app/single_instance.h"
+#include "app/start_up.h"
 #include "books/switch_dialog.h"
 #include "data/backup.h"
 #include "data/data_module.h"
@@ -199,11 +200,50 @@ private Q_SLOTS:
         QVERIFY(after.acquired());
     }
 
+    // A restore cut off between its renames (as by a crash) is taken back by the next
+    // start, before anything opens the files, and the user is told.
+    void startTakesBackAHalfDoneRestore()
+    {
+        Folder folder;
+        const QString set = setOfTwoThenFive(folder);
+        QVERIFY(!set.isEmpty());
+        Backup::failRestoreRenameForTests(5, true);
+        const Backup::RestoreResult cut = Backup::restore(folder.path(), Backup::folder(folder.path()) + "/" + set);
+        Backup::failRestoreRenameForTests(0);
+        QVERIFY(!cut.ok);
+        QVERIFY(QFile::exists(folder.file(Backup::restoreMarkerName())));
+
+        msg::clearShown();
+        StartUp::Session session;
+        QCOMPARE(StartUp::begin(session), -1);
+        QCOMPARE(msg::shown().size(), 1);
+        QCOMPARE(msg::lastShown().kind, msg::Kind::Information);
+        QVERIFY2(msg::lastShown().text.contains("恢复之前"), qPrintable(msg::lastShown().text));
+        QVERIFY(!QFile::exists(folder.file(Backup::restoreMarkerName())));
+        QCOMPARE(entryCount(*session.program->data()), 5);
+    }
+
+    // "set/" names the set: the trailing slash is no part of its name.
+    void restoreToolTakesASetPathWithATrailingSlash()
+    {
+        Folder folder;
+        const QString set = setOfTwoThenFive(folder);
+        QVERIFY(!set.isEmpty());
+        for (const QString &arg : {set + "/", Backup::folder(folder.path()) + "/" + set + "/"}) {
+            const Run r = restoreTool(folder, {arg});
+            QCOMPARE(r.code, 0);
+            TDataModule2 dm(folder.path());
+            QCOMPARE(entryCount(dm), 2);
+        }
+    }
+
     void restoreToolRefusesWhatIsNotAWholeSet_data()
     {
         QTest::addColumn<QString>("which");
         QTest::newRow("no such set") << "20200101-000000-start";
         QTest::newRow("half-written set") << "partial";
+        QTest::newRow("half-written set, trailing slash") << "partial/";
+        QTest::newRow("half-written set, trailing slash and dot") << "partial/.";
         QTest::newRow("set missing a file") << "incomplete";
         QTest::newRow("two arguments") << "two";
     }
@@ -215,9 +255,9 @@ private Q_SLOTS:
         QVERIFY(!set.isEmpty());
         const QString backups = Backup::folder(folder.path());
         QStringList args{which};
-        if (which == "partial") {
+        if (which.startsWith("partial")) {
             QVERIFY(QDir().rename(backups + "/" + set, backups + "/.partial-" + set));
-            args = {backups + "/.partial-" + set};
+            args = {backups + "/.partial-" + set + which.mid(7)};
         } else if (which == "incomplete") {
             QVERIFY(QFile::remove(backups + "/" + set + "/qel_jz_u.dll"));
             args = {set};

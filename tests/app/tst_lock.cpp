@@ -13,6 +13,7 @@
 #include "app/online_check.h"
 #include "app/browser.h"
 #include "books/title_sort.h"
+#include "data/lock_password.h"
 #include "security/password_window.h"
 #include "ui/data_grid.h"
 #include "ui/message_box.h"
@@ -168,6 +169,42 @@ private Q_SLOTS:
         QCOMPARE(fixtureBids(grid), (QStringList{QString::number(later), QString::number(first)}));
     }
 
+    // Files made before passwords were hashed hold the password as typed: it still opens
+    // the program, and the first unlock replaces it by its hash. A wrong one changes nothing.
+    void plainPasswordOfEarlierFilesIsHashedAtUnlock()
+    {
+        Run run;
+        run.storeSettings("aB3", "1", "1");
+        QVERIFY(run.start());
+        auto *label = run.wel()->findChild<QLabel *>("bsSkinDBText2");
+        QCOMPARE(label->text(), QString("aB3"));
+        run.unlock("aB4");
+        QCOMPARE(msg::lastShown().text, kWrong);
+        QCOMPARE(run.storedSettings(), (QStringList{"aB3", "1", "1"}));
+        msg::clearShown();
+        run.unlock("aB3");
+        QVERIFY(msg::shown().isEmpty());
+        QCOMPARE(run.visiblePages(), QStringList{"Fr_zhangben1"});
+        const QString hashed = run.storedSettings()[0];
+        QVERIFY2(LockPassword::isHash(hashed), qPrintable(hashed));
+        QVERIFY(!hashed.contains("aB3"));
+        QCOMPARE(label->text(), hashed);   // the hidden label carries what ub1 holds
+
+        // Locked again: the hash opens it for the same password only.
+        run.clickAt(run.statusControl("bsSkinSpeedButton3"));
+        verifyLocked(run, "lock button");
+        for (const QString &wrong : {QString("ab3"), QString("AB3"), hashed.left(10)}) {
+            msg::clearShown();
+            run.unlock(wrong);
+            QCOMPARE(msg::lastShown().text, kWrong);
+        }
+        msg::clearShown();
+        run.unlock("aB3");
+        QVERIFY(msg::shown().isEmpty());
+        QCOMPARE(run.visiblePages(), QStringList{"Fr_zhangben1"});
+        QCOMPARE(run.storedSettings()[0], hashed);
+    }
+
     // Every way through the password window as the user goes it, from "设置密码" to the
     // face the program shows afterwards.
     void passwordWindow_data()
@@ -244,7 +281,13 @@ private Q_SLOTS:
         QCOMPARE(msg::shown().size(), message.isEmpty() ? 0 : 1);
         if (!message.isEmpty())
             QCOMPARE(msg::lastShown().text, message);
-        QCOMPARE(run.storedSettings(), after);
+        // The password is kept only as its hash (a plain one was replaced at the unlock).
+        const QStringList stored = run.storedSettings();
+        QCOMPARE(stored.mid(1), after.mid(1));
+        if (after[0].isEmpty())
+            QCOMPARE(stored[0], QString());
+        else
+            QVERIFY2(LockPassword::isHash(stored[0]) && LockPassword::matches(after[0], stored[0]), qPrintable(stored[0]));
         QCOMPARE(run.visiblePages(), QStringList{"Fr_wel1"});
         QCOMPARE(run.locked(), lockedAfter);
         QCOMPARE(run.wel()->quickEntryPanel()->isVisible(), !lockedAfter);

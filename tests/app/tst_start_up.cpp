@@ -151,7 +151,32 @@ private Q_SLOTS:
     void unusableFolderOrLock();
     void badFiles_data();
     void badFiles();
+    void folderNameNotInTheFileNameEncoding();
 };
+
+// A data folder whose name is not valid in the file-name encoding would be read as
+// another folder, an empty one: the start refuses with one message naming it.
+void TestStartUp::folderNameNotInTheFileNameEncoding()
+{
+    Folder folder;
+    const QString home = QDir::cleanPath(folder.path() + "/../..");
+    const QByteArray bad = QFile::encodeName(home) + "/da\xfft";
+    const QByteArray saved = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", bad);
+    const auto before = snapshot(home);
+    int status = -2;
+    {
+        StartUp::Session session;
+        status = StartUp::begin(session);
+        QVERIFY(!session.program);
+    }
+    qputenv("XDG_DATA_HOME", saved);
+    QCOMPARE(status, 1);
+    QCOMPARE(msg::shown().size(), 1);
+    QCOMPARE(msg::lastShown().kind, msg::Kind::Error);
+    QVERIFY2(msg::lastShown().text.contains(home + "/da\\xfft/Tallyrue"), qPrintable(msg::lastShown().text));
+    QCOMPARE(snapshot(home), before);   // no folder made, here or under the mangled name
+}
 
 void TestStartUp::liveCopyEndsTheStartSilently()
 {

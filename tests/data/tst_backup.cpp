@@ -1,6 +1,11 @@
 #include <QtTest>
 #include <QCryptographicHash>
 #include <cstdio>
+#include <csignal>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <QDirIterator>
+#include <unistd.h>
 #include <memory>
 #include "test_support.h"
 #include "data/backup.h"
@@ -160,14 +165,208 @@ private Q_SLOTS:
         QStringList kept;
         for (const Backup::SetInfo &s : Backup::completeSets(folder.path()))
             kept << s.name;
-        QCOMPARE(kept.size(), Backup::kKeptSets);
+        // Ten of the daily kind, and the set made before deleting a book, a kind of its own.
+        QCOMPARE(kept.size(), Backup::kKeptSets + 1);
         QCOMPARE(kept.first(), QFileInfo(r.set).fileName());
-        QCOMPARE(kept.last(), QString("20200104-080000-start"));
+        QCOMPARE(kept.last(), QString("20200103-080000-start"));
         const QStringList all = folderNames(folder.path());
-        QVERIFY(!all.contains("20200103-080000-start"));
+        QVERIFY(!all.contains("20200102-080000-start"));
         QVERIFY(!all.contains(".partial-20200113-080000-start"));
         QVERIFY(all.contains("20200114-080000-start"));
         QVERIFY(all.contains("notes"));
+    }
+
+    // Clean-up never follows a link: a link named like a set (or a half-written one) that
+    // points at a folder of the user's stays with everything in it, and pruning a set
+    // deletes only the set's own files.
+    void cleanUpNeverFollowsLinks()
+    {
+        Folder folder;
+        QTemporaryDir elsewhere;
+        const QString victim = elsewhere.filePath("victim");
+        QVERIFY(QDir().mkpath(victim + "/sub"));
+        for (const QString &name : kFiles + QStringList{"precious.txt", "sub/nested.txt"}) {
+            QFile f(victim + "/" + name);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("keep me");
+        }
+        const QString backups = Backup::folder(folder.path());
+        QVERIFY(QDir().mkpath(backups));
+        for (const char *link : {"20000101-000000-start", ".partial-20000102-000000-start"})
+            QCOMPARE(::symlink(QFile::encodeName(victim).constData(), QFile::encodeName(backups + "/" + link).constData()), 0);
+        for (int day = 1; day <= 11; ++day)
+            fakeSet(folder.path(), QString("200101%1-080000-start").arg(day, 2, 10, QChar('0')));
+        QFile note(backups + "/20010101-080000-start/notes.txt");   // the user's own file in a set
+        QVERIFY(note.open(QIODevice::WriteOnly));
+        note.close();
+        QCOMPARE(Backup::completeSets(folder.path()).size(), 11);   // the link is no set
+
+        TDataModule2 dm(folder.path());
+        const BackupKeeper::Result r = BackupKeeper::of(&dm)->makeNow(BackupKeeper::dailyReason());
+        QVERIFY2(r.ok, qPrintable(r.error));
+
+        QCOMPARE(QDir(victim).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name),
+                 (QStringList{"precious.txt", "qel_jz_f.dll", "qel_jz_m.dll", "qel_jz_u.dll", "sub"}));
+        QVERIFY(QFile::exists(victim + "/sub/nested.txt"));
+        QVERIFY(QFileInfo(backups + "/20000101-000000-start").isSymLink());
+        QVERIFY(QFileInfo(backups + "/.partial-20000102-000000-start").isSymLink());
+        // The two oldest sets went; the one holding the user's file keeps that file alone.
+        QVERIFY(!QFileInfo::exists(backups + "/20010102-080000-start"));
+        QCOMPARE(QDir(backups + "/20010101-080000-start").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList{"notes.txt"});
+        QCOMPARE(Backup::completeSets(folder.path()).size(), Backup::kKeptSets);
+    }
+
+    // Sets are named by the real time. A set dated in the future neither makes every
+    // start take another "daily" set nor pushes out real sets; each kind keeps its ten.
+    void futureDatedSetBreaksNothing()
+    {
+        Folder folder;
+        fakeSet(folder.path(), "20300101-000000-start");
+        fakeSet(folder.path(), "20200101-000000-delete-book-3");
+        fakeSet(folder.path(), "20200102-000000-before-restore");
+        for (int day = 1; day <= 9; ++day)
+            fakeSet(folder.path(), QString("202002%1-080000-start").arg(day, 2, 10, QChar('0')));
+        TDataModule2 dm(folder.path());
+        BackupKeeper *keeper = BackupKeeper::of(&dm);
+        QVERIFY(keeper->startDaily(0));
+        const BackupKeeper::Result r = waitFor(keeper);
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QVERIFY2(QFileInfo(r.set).fileName().startsWith(QDate::currentDate().toString("yyyyMMdd") + "-"), qPrintable(r.set));
+        QVERIFY(!keeper->startDaily(0));   // today has its set
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(keeper->makeNow(BackupKeeper::dailyReason()).ok);
+
+        QStringList names;
+        int daily = 0;
+        for (const Backup::SetInfo &s : Backup::completeSets(folder.path())) {
+            names << s.name;
+            daily += Backup::kindOf(s.reason) == "start" && s.made.date().year() < 2030;
+        }
+        QVERIFY(names.contains("20300101-000000-start"));
+        QVERIFY(names.contains("20200101-000000-delete-book-3"));
+        QVERIFY(names.contains("20200102-000000-before-restore"));
+        QCOMPARE(daily, Backup::kKeptSets);
+        QVERIFY(!names.contains("20200201-080000-start"));
+        QVERIFY(!names.contains("20200203-080000-start"));
+        QVERIFY(names.contains("20200204-080000-start"));
+    }
+
+    // A restore whose rename fails part way takes back the renames already done; one cut
+    // off (as by a crash) is taken back by whoever next finds its marker. Either way the
+    // files are those from before, never a mix.
+    void halfDoneRestoreIsTakenBack_data()
+    {
+        QTest::addColumn<int>("failAt");
+        QTest::addColumn<bool>("crash");
+        // Three files: renames 1-3 move the current ones aside, 4-6 put the set's in place.
+        for (int n : {1, 2, 4, 5, 6}) {
+            QTest::addRow("rename %d fails", n) << n << false;
+            QTest::addRow("cut off at rename %d", n) << n << true;
+        }
+    }
+    void halfDoneRestoreIsTakenBack()
+    {
+        QFETCH(int, failAt);
+        QFETCH(bool, crash);
+        const mode_t userMask = ::umask(022);
+        const auto restoreMask = qScopeGuard([userMask] { ::umask(userMask); });
+        Folder folder;
+        QString set;
+        {
+            TDataModule2 dm(folder.path());
+            addEntries(dm, 2);
+            dm.conn_jz_u.exec("insert into jz_ua (ua1,ua6) values ('明细','1')");
+            const BackupKeeper::Result r = BackupKeeper::of(&dm)->makeNow("test");
+            QVERIFY(r.ok);
+            set = r.set;
+            addEntries(dm, 3);
+            dm.conn_jz_u.exec("insert into jz_ua (ua1,ua6) values ('之后','1')");
+        }
+        const QByteArray before = digest(folder.path());
+        Backup::failRestoreRenameForTests(failAt, crash);
+        const Backup::RestoreResult r = Backup::restore(folder.path(), set);
+        Backup::failRestoreRenameForTests(0);
+        QVERIFY(!r.ok);
+        const QString marker = folder.file(Backup::restoreMarkerName());
+        if (crash) {
+            QVERIFY(QFile::exists(marker));
+            // Under the usual umask 022 too, every file and folder of the data, the kept set,
+            // the marker and the temporary copies included, is the user's alone.
+            QDirIterator it(folder.path(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                            QDirIterator::Subdirectories);
+            int seen = 0;
+            while (it.hasNext()) {
+                const QString path = it.next();
+                struct stat st {};
+                QCOMPARE(::lstat(QFile::encodeName(path).constData(), &st), 0);
+                QCOMPARE(QString::number(st.st_mode & 0777, 8) + " " + path,
+                         QString(S_ISDIR(st.st_mode) ? "700 " : "600 ") + path);
+                ++seen;
+            }
+            QVERIFY(seen >= 12);
+            bool tookBack = false;
+            QCOMPARE(Backup::takeBackUnfinishedRestore(folder.path(), &tookBack), QString());
+            QVERIFY(tookBack);
+        } else {
+            QVERIFY2(r.error.contains("qel_jz_"), qPrintable(r.error));
+        }
+        QCOMPARE(digest(folder.path()), before);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), (QStringList{"qel_jz_f.dll", "qel_jz_m.dll", "qel_jz_u.dll"}));
+        TDataModule2 dm(folder.path());
+        QCOMPARE(entries(folder.file("qel_jz_m.dll")), 5);
+        QCOMPARE(scalar(folder.file("qel_jz_u.dll"), Schema::details(), "select count(*) from jz_ua"), QString("2"));
+        // Nothing to take back any more; the restore itself now goes through.
+        bool again = true;
+        QCOMPARE(Backup::takeBackUnfinishedRestore(folder.path(), &again), QString());
+        QVERIFY(!again);
+    }
+
+    // A kill in the middle of a save leaves a journal beside the ledger. The set kept before
+    // a restore is made through the engine, which rolls that journal back first: the set
+    // opens, checks out, holds what was saved, and can itself be restored.
+    void keptSetAfterAKillCanUndoTheRestore()
+    {
+        Folder folder;
+        QString set;
+        {
+            TDataModule2 dm(folder.path());
+            addEntries(dm, 2);
+            const BackupKeeper::Result r = BackupKeeper::of(&dm)->makeNow("test");
+            QVERIFY(r.ok);
+            set = r.set;
+            addEntries(dm, 5, "恢复前");
+        }
+        const QString ledger = folder.file("qel_jz_m.dll");
+        const pid_t child = ::fork();
+        if (child == 0) {
+            // A save that spills into the file before it commits, then killed.
+            Connection c("killed");
+            c.open(ledger, Schema::ledger().password);
+            c.exec("PRAGMA cache_size = 4");
+            c.exec("BEGIN");
+            for (int i = 0; i < 2000; ++i)
+                c.exec("insert into jz_ab (b1,b2,b3,b14) values ('收入','2026- 5- 1',:a,'1')",
+                       {{":a", QString(200, QChar(u'杀'))}});
+            ::kill(::getpid(), SIGKILL);
+            ::_exit(1);
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(WIFSIGNALED(status));
+        QVERIFY(QFileInfo(ledger + "-journal").size() > 0);
+
+        const Backup::RestoreResult r = Backup::restore(folder.path(), set);
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QCOMPARE(entries(ledger), 2);
+        QCOMPARE(Backup::checkSet(r.keptSet), QString());
+        QVERIFY(!QFile::exists(r.keptSet + "/qel_jz_m.dll-journal"));
+        QCOMPARE(entries(r.keptSet), 7);
+
+        const Backup::RestoreResult undo = Backup::restore(folder.path(), r.keptSet);
+        QVERIFY2(undo.ok, qPrintable(undo.error));
+        QCOMPARE(entries(ledger), 7);
+        QCOMPARE(scalar(ledger, Schema::ledger(), "select count(*) from jz_ab where b3 = '恢复前'"), QString("5"));
     }
 
     // A failed set leaves no folder that could pass for a set, the files as they were,
@@ -358,7 +557,6 @@ private Q_SLOTS:
             dm.conn_jz_u.exec("update jz_ub set ub2 = '1' where ub3 = '8'");
         }
         const QByteArray setDigest = digest(set);
-        const QByteArray currentDigest = digest(folder.path());
         // A journal left by a crash belongs to the old file, never to the restored one.
         QFile journal(folder.file("qel_jz_m.dll-journal"));
         QVERIFY(journal.open(QIODevice::WriteOnly));
@@ -371,8 +569,10 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(folder.file("qel_jz_m.dll-journal")));
         QVERIFY(!QFile::exists(folder.file("qel_jz_m.dll.restore")));
         QVERIFY(QFileInfo(r.keptSet).fileName().endsWith("-before-restore"));
-        QCOMPARE(digest(r.keptSet), currentDigest);
-        QVERIFY(QFile::exists(r.keptSet + "/qel_jz_m.dll-journal"));
+        // Made through the engine, as every set: it opens and checks out like one.
+        QCOMPARE(Backup::checkSet(r.keptSet), QString());
+        QVERIFY(!QFile::exists(r.keptSet + "/qel_jz_m.dll-journal"));
+        QCOMPARE(scalar(r.keptSet + "/qel_jz_u.dll", Schema::details(), "select ub2 from jz_ub"), QString("1"));
 
         TDataModule2 dm(folder.path());
         QCOMPARE(entries(folder.file("qel_jz_m.dll")), 2);

@@ -464,6 +464,24 @@ private Q_SLOTS:
         QCOMPARE(dm.Query_jz_ab->value(0, "bid"), QString("3"));
     }
 
+    // A fresh query whose first cells are empty text: nothing is copied for them, and
+    // they read back as empty, not NULL.
+    void emptyTextCellsInAFreshQuery()
+    {
+        Folder folder;
+        TDataModule2 dm(folder.path());
+        Query q(&dm.conn_jz_m, "empty");
+        q.setSql("select '' as a, '' as b, null as c, 'x' as d union all select '', 'y', '', ''");
+        q.open();
+        QCOMPARE(q.rowCount(), 2);
+        QCOMPARE(q.value(0, 0), QString(""));
+        QVERIFY(!q.isNull(0, 0));
+        QVERIFY(q.isNull(0, 2));
+        QCOMPARE(q.value(0, 3), QString("x"));
+        QCOMPARE(q.value(1, 1), QString("y"));
+        QVERIFY(!q.isNull(1, 2));
+    }
+
     void snapshotSortAndDelete()
     {
         Folder folder;

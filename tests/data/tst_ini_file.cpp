@@ -1,5 +1,6 @@
 #include <QtTest>
 #include <QTemporaryDir>
+#include <sys/stat.h>
 #include "data/data_folder.h"
 
 namespace {
@@ -59,6 +60,40 @@ private Q_SLOTS:
         QVERIFY(DataFolder::setIniValue(ini, "next", "new", " 1"));
         QCOMPARE(DataFolder::iniValue(ini, "next", "new"), QString(" 1"));
         QCOMPARE(DataFolder::iniValue(ini, "pro_set", "other"), QString("x"));
+    }
+
+    // Bytes that are not UTF-8 (a comment written in GBK), a byte-order mark, mixed line
+    // ends and a last line without its end all stay exactly as they were.
+    void writingKeepsEveryOtherByte_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QByteArray>("after");
+        const QByteArray gbk("; \xd5\xcb\xb1\xbe\xc9\xe8\xd6\xc3\r\n");   // "账本设置" in GBK
+        QTest::newRow("key changed") << QByteArray(gbk + "[pro_set]\r\nrun=1\r\n") << "pro_set"
+                                     << QByteArray(gbk + "[pro_set]\r\nrun=0\r\n");
+        QTest::newRow("key added to its section")
+            << QByteArray("\xef\xbb\xbf[pro_set]\nx=\xff\xfe\r\n[b]\nc=d") << "pro_set"
+            << QByteArray("\xef\xbb\xbf[pro_set]\nx=\xff\xfe\r\nrun=0\r\n[b]\nc=d");
+        QTest::newRow("section added after an unended line")
+            << QByteArray("; \xb1\xb8\xd7\xa2") << "new"
+            << QByteArray("; \xb1\xb8\xd7\xa2\n\n[new]\nrun=0\n");
+    }
+    void writingKeepsEveryOtherByte()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QString, section);
+        QFETCH(QByteArray, after);
+        QTemporaryDir dir;
+        const QString ini = dir.filePath("iset.ini");
+        put(ini, before);
+        QVERIFY(DataFolder::setIniValue(ini, section, "run", "0"));
+        QCOMPARE(bytes(ini), after);
+        QCOMPARE(DataFolder::iniValue(ini, section, "run"), QString("0"));
+        // Private to the user, however the file was before.
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(ini).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 0777, mode_t(0600));
     }
 
     // Each read sees the file as it is now, however quickly it changed.

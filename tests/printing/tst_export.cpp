@@ -1,6 +1,8 @@
 // The reports exported to Excel and CSV as the user exports them from the output choice,
 // read back the way a spreadsheet user's tools read them.
 #include <QtTest>
+#include <sys/stat.h>
+#include "data/private_files.h"
 #include <QComboBox>
 #include <QDirIterator>
 #include <QProgressDialog>
@@ -545,6 +547,50 @@ private Q_SLOTS:
             QVERIFY(!QFile::exists(file));
         QCOMPARE(leftovers(out), QStringList());
         QCOMPARE(deletedButOpen(), QStringList());
+    }
+
+    // A new export gets the mode the user's umask gives a new file, although the program
+    // runs with a stricter one for its data; a replaced file keeps its own mode.
+    void exportModeFollowsTheUsersUmask_data()
+    {
+        QTest::addColumn<int>("userUmask");
+        QTest::addColumn<int>("mode");
+        QTest::newRow("022") << 022 << 0644;
+        QTest::newRow("027") << 027 << 0640;
+        QTest::newRow("077") << 077 << 0600;
+    }
+    void exportModeFollowsTheUsersUmask()
+    {
+        QFETCH(int, userUmask);
+        QFETCH(int, mode);
+        const mode_t before = ::umask(mode_t(userUmask));
+        PrivateFiles::restrictUmask();   // as main() does
+        fixture::Ledger ledger;
+        ledger.addEntry("支出", "2026- 3- 1", "摘要", "单位", "1.00", "1.00", "0.00");
+        Query rows(&ledger.dm->conn_jz_m, "rows");
+        rows.setSql("select * from jz_ab order by bid desc");
+        rows.open();
+        QTemporaryDir out;
+        const ReportProject zc = shipped("zc.rav");
+        const QList<QPair<QString, QString>> params{{"zbm", "家庭"}};
+        auto modeOf = [](const QString &path) {
+            struct stat st {};
+            return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+        };
+        const QString csv = out.filePath("new.csv"), xlsx = out.filePath("new.xlsx");
+        QVERIFY(report::writeCsv(csv, zc, params, &rows, nullptr));
+        QVERIFY(report::writeXlsx(xlsx, zc, params, &rows, "家庭", nullptr));
+        const int csvMode = modeOf(csv), xlsxMode = modeOf(xlsx);
+        // A replaced file keeps the mode it had.
+        QCOMPARE(::chmod(QFile::encodeName(csv).constData(), 0604), 0);
+        QVERIFY(report::writeCsv(csv, zc, params, &rows, nullptr));
+        const int replacedMode = modeOf(csv);
+        ::umask(before);
+        PrivateFiles::restrictUmask();
+        ::umask(before);
+        QCOMPARE(csvMode, mode);
+        QCOMPARE(xlsxMode, mode);
+        QCOMPARE(replacedMode, 0604);
     }
 
     // Over a few hundred rows a progress dialog shows; cancelling leaves an existing file

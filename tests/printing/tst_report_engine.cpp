@@ -97,6 +97,31 @@ private Q_SLOTS:
         QTest::newRow("total") << col + "total = shouru\n" << "第 2 行: 合计项";
         QTest::newRow("font") << col + "font = 0\n" << "第 2 行: 字号";
         QTest::newRow("no columns") << "title = zbm\n" << "报表没有列";
+        // Only finite numbers: nan passes every range test and made the columns vanish.
+        QTest::newRow("nan width") << "column = b3 | 摘要 | nan | left\n" << "第 1 行: 列宽";
+        QTest::newRow("inf width") << "column = b3 | 摘要 | inf | left\n" << "第 1 行: 列宽";
+        QTest::newRow("nan font") << col + "font = nan\n" << "第 2 行: 字号";
+        QTest::newRow("nan title font") << col + "titlefont = NaN\n" << "第 2 行: 字号";
+        QTest::newRow("nan margin") << col + "margins = 10 nan 10 10\n" << "第 2 行: 页边距";
+        QTest::newRow("margins leave no width")
+            << col + "margins = 70 10 70 10\npage = A5 portrait\n" << "第 2 行: 页边距太大";
+        QTest::newRow("margins leave no height, landscape")
+            << col + "page = A4 landscape\n# m\nmargins = 10 100 10 100\n" << "第 4 行: 页边距太大";
+    }
+
+    // A bad value is told as a missing file is: which file, which line.
+    void badValueNamesFileAndLine()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("bad.rav");
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("title = zbm\ncolumn = b3 | 摘要 | nan | left\n");
+        f.close();
+        ReportProject p;
+        QString why;
+        QVERIFY(!ReportProject::load(path, &p, &why));
+        QVERIFY2(why.contains(QDir::toNativeSeparators(path)) && why.contains("第 2 行"), qPrintable(why));
     }
     void projectMistakesNameTheirLine()
     {
