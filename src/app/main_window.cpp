@@ -16,6 +16,7 @@
 #include "app/nav_bar.h"
 #include "app/welcome_page.h"
 #include "books/account_book_page.h"
+#include "counterparties/counterparty_window.h"
 #include "data/book_cache.h"
 #include "data/book_refresh.h"
 #include "data/query.h"
@@ -84,6 +85,7 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
     m_nav->setFixedWidth(80);
     const int books = m_nav->addSection(QStringLiteral("记 账"));
     const int system = m_nav->addSection(QStringLiteral("系 统"));
+    const int tools = m_nav->addSection(QStringLiteral("工 具"));
     struct Item {
         int section, index;
         const char *text, *icon;
@@ -98,6 +100,7 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
         {system, 1, "帮 助", "nav_help", &Tmain::bsSkinButtonsBar1Sections1Items1Click},
         {system, 2, "捐 助", "nav_juanzhu", &Tmain::bsSkinButtonsBar1Sections1Items2Click},
         {system, 3, "关 于", "nav_about", &Tmain::bsSkinButtonsBar1Sections1Items3Click},
+        {tools, 1, "往来对账", "nav_tongji", &Tmain::bsSkinButtonsBar1Sections2Items1Click},
     };
     for (const Item &it : items) {
         QToolButton *b = m_nav->addItem(it.section, it.index, QString::fromUtf8(it.text),
@@ -370,6 +373,15 @@ void Tmain::bsSkinButtonsBar1Sections1Items2Click()
 void Tmain::bsSkinButtonsBar1Sections1Items3Click()
 {
     ui::guard(this, [this] { execWindow(m_about); });
+}
+
+void Tmain::bsSkinButtonsBar1Sections2Items1Click()
+{
+    ui::guard(this, [this] {
+        if (!m_wanglai)
+            m_wanglai = new Twanglai(m_dm, this);
+        m_wanglai->exec();
+    });
 }
 
 void Tmain::bsSkinSpeedButton3Click()

@@ -17,6 +17,7 @@ class TFr_shouru;
 class TFr_wel;
 class TFr_zhangben;
 class TFr_zhichu;
+class Twanglai;
 
 class Tmain : public QMainWindow
 {
@@ -48,6 +49,8 @@ public:
     TFr_shouru *incomePage() const { return m_shouru; }
     TFr_zhichu *expensePage() const { return m_zhichu; }
     NavBar *navigationBar() const { return m_nav; }
+    // The counterparty window, made when its item is first clicked.
+    Twanglai *counterpartyWindow() const { return m_wanglai; }
     QList<QWidget *> pages() const { return m_pages; }
 
     // True once the show sequence has run (it runs on the first show only).
@@ -68,6 +71,7 @@ public Q_SLOTS:
     void bsSkinButtonsBar1Sections1Items1Click();  // 帮 助
     void bsSkinButtonsBar1Sections1Items2Click();  // 捐 助
     void bsSkinButtonsBar1Sections1Items3Click();  // 关 于
+    void bsSkinButtonsBar1Sections2Items1Click();  // 往来对账
     void bsSkinSpeedButton3Click();                // lock
     void bsSkinSpeedButton1Click();                // customer service
     void bsSkinLinkImage3Click();                  // sponsor
@@ -94,6 +98,7 @@ private:
     QLabel *m_guideSetting;    // bsSkinStdLabel2
     QPointer<QTimer> m_timer1;
     QPointer<QDialog> m_help, m_about, m_service, m_sponsor, m_statistics, m_password;
+    Twanglai *m_wanglai = nullptr;
     bool m_shown = false;
     bool m_showQueued = false;
 };
