@@ -42,16 +42,16 @@ constexpr Qt::Alignment kCentre = Qt::AlignCenter;
 QList<QueryModel::Column> summaryColumns()
 {
     return {{QStringLiteral("b4"), QStringLiteral("单位名称"), 160, kLeft},
-            {QStringLiteral("b5"), QStringLiteral("收入总额"), 90, kRight},
-            {QStringLiteral("b6"), QStringLiteral("已收金额"), 90, kRight},
-            {QStringLiteral("b7"), QStringLiteral("应收余额"), 90, kRight},
-            {QStringLiteral("b8"), QStringLiteral("支出总额"), 90, kRight},
-            {QStringLiteral("b9"), QStringLiteral("已付金额"), 90, kRight},
-            {QStringLiteral("b10"), QStringLiteral("应付余额"), 90, kRight},
-            {QStringLiteral("age1"), QStringLiteral("0-30天"), 85, kRight},
-            {QStringLiteral("age2"), QStringLiteral("31-60天"), 85, kRight},
-            {QStringLiteral("age3"), QStringLiteral("61-90天"), 85, kRight},
-            {QStringLiteral("age4"), QStringLiteral("90天以上"), 85, kRight}};
+            {QStringLiteral("b5"), QStringLiteral("收入总额"), 86, kRight},
+            {QStringLiteral("b6"), QStringLiteral("已收金额"), 86, kRight},
+            {QStringLiteral("b7"), QStringLiteral("应收余额"), 86, kRight},
+            {QStringLiteral("b8"), QStringLiteral("支出总额"), 86, kRight},
+            {QStringLiteral("b9"), QStringLiteral("已付金额"), 86, kRight},
+            {QStringLiteral("b10"), QStringLiteral("应付余额"), 86, kRight},
+            {QStringLiteral("age1"), QStringLiteral("0-30天"), 78, kRight},
+            {QStringLiteral("age2"), QStringLiteral("31-60天"), 78, kRight},
+            {QStringLiteral("age3"), QStringLiteral("61-90天"), 78, kRight},
+            {QStringLiteral("age4"), QStringLiteral("90天以上"), 78, kRight}};
 }
 
 QList<QueryModel::Column> lineColumns()
@@ -122,7 +122,7 @@ Twanglai::Twanglai(TDataModule2 *dm, QWidget *parent) : QDialog(parent), m_dm(dm
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMaximizeButtonHint
                    | Qt::WindowCloseButtonHint);
     setSizeGripEnabled(true);
-    resize(1060, 640);
+    resize(1120, 680);
 
     auto *layout = new QVBoxLayout(this);
     auto *settings = new QHBoxLayout;
@@ -169,6 +169,7 @@ Twanglai::Twanglai(TDataModule2 *dm, QWidget *parent) : QDialog(parent), m_dm(dm
     m_totalGrid->setQuery(m_totalRow, summaryColumns());
     m_totalGrid->horizontalHeader()->hide();
     m_totalGrid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_totalGrid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_totalGrid->setSelectionMode(QAbstractItemView::NoSelection);
     m_totalGrid->setFocusPolicy(Qt::NoFocus);
     m_totalGrid->setFixedHeight(m_totalGrid->verticalHeader()->defaultSectionSize() + 2 * m_totalGrid->frameWidth());
@@ -179,7 +180,14 @@ Twanglai::Twanglai(TDataModule2 *dm, QWidget *parent) : QDialog(parent), m_dm(dm
             [this](int column, int, int size) { m_totalGrid->setColumnWidth(column, size); });
     connect(m_grid->horizontalScrollBar(), &QScrollBar::valueChanged, m_totalGrid->horizontalScrollBar(),
             &QScrollBar::setValue);
-    topLayout->addWidget(m_totalGrid);
+    // A blank where the rows have their scroll bar keeps the two grids' columns aligned.
+    auto *totalLine = new QHBoxLayout;
+    totalLine->setSpacing(0);
+    totalLine->addWidget(m_totalGrid, 1);
+    auto *under = new QWidget(top);
+    under->setFixedWidth(m_grid->verticalScrollBar()->sizeHint().width());
+    totalLine->addWidget(under);
+    topLayout->addLayout(totalLine);
     m_status = new QLabel(top);
     m_status->setObjectName(QStringLiteral("wanglai_status"));
     topLayout->addWidget(m_status);

@@ -163,91 +163,228 @@ QString money(const QString &amount)
     return m.captured(1) + m.captured(2) + QLatin1Char('.') + fraction;
 }
 
-Summary readSummary(Connection &c, const QString &bookKey, const QDate &cutoff)
+std::shared_ptr<HeldRows> HeldRows::of(const QStringList &fields, std::shared_ptr<const RowSource> rows,
+                                       const std::vector<int> &order, const QString &key)
 {
+    auto h = std::make_shared<HeldRows>();
+    h->rows = std::move(rows);
+    h->order = order;
+    h->bookKey = key;
+    h->bid = int(fields.indexOf(QStringLiteral("bid")));
+    h->kind = int(fields.indexOf(QStringLiteral("b1")));
+    h->date = int(fields.indexOf(QStringLiteral("b2")));
+    h->summary = int(fields.indexOf(QStringLiteral("b3")));
+    h->party = int(fields.indexOf(QStringLiteral("b4")));
+    const char *const names[] = {"b5", "b6", "b7", "b8", "b9", "b10"};
+    for (int k = 0; k < AmountCount; ++k)
+        h->amounts[k] = int(fields.indexOf(QString::fromLatin1(names[k])));
+    if (!h->rows || h->bid < 0 || h->kind < 0 || h->date < 0 || h->summary < 0 || h->party < 0)
+        return nullptr;
+    for (int k = 0; k < AmountCount; ++k)
+        if (h->amounts[k] < 0)
+            return nullptr;
+    return h;
+}
+
+namespace {
+
+// One entry as a pass sees it: texts as the engine gives them, empty views for NULL.
+struct Cells {
+    std::string_view date, party, amounts[AmountCount];
+    bool dateNull = true, amountNull[AmountCount]{true, true, true, true, true, true};
+};
+
+// More than half of the entries belong to the book: one pass over the whole table is then
+// quicker than one through the book's index.
+bool mostOfTable(Connection &c, const QString &bookKey)
+{
+    Stmt max(c, QStringLiteral("select coalesce(max(bid), 0) from jz_ab"), {});
+    const qint64 half = max.next() ? sqlite3_column_int64(max.st, 0) / 2 : 0;
+    if (half <= 0)
+        return false;
+    Stmt rows(c, QStringLiteral("select count(*) from (select 1 from jz_ab where b14 = :key limit cast(:half as integer))"),
+              {{QStringLiteral(":key"), bookKey}, {QStringLiteral(":half"), QString::number(half + 1)}});
+    return rows.next() && sqlite3_column_int64(rows.st, 0) > half;
+}
+
+class SummaryBuilder
+{
+public:
+    SummaryBuilder(const QDate &cutoff, const std::atomic<bool> *stop)
+        : m_cutoffDay(cutoff.isValid() ? cutoff.toJulianDay() : LLONG_MAX), m_stop(stop)
+    {
+    }
+
+    bool stopped() const { return m_stop && m_stop->load(std::memory_order_relaxed); }
+
+    // The rows of a statement: bid, b2, b4, b5 .. b10.
+    void addFile(Connection &c, const QString &sql, const Params &params)
+    {
+        Stmt st(c, sql, params);
+        int n = 0;
+        while (st.next()) {
+            if ((++n & 4095) == 0 && stopped())
+                return;
+            Cells cells;
+            cells.dateNull = st.isNull(1);
+            cells.date = st.bytes(1);
+            cells.party = st.isNull(2) ? std::string_view() : st.bytes(2);
+            for (int k = 0; k < AmountCount; ++k) {
+                cells.amountNull[k] = st.isNull(3 + k);
+                cells.amounts[k] = st.bytes(3 + k);
+            }
+            const int i = add(cells);
+            m_bids[size_t(i)].push_back(sqlite3_column_int64(st.st, 0));
+        }
+    }
+
+    void addHeld(const HeldRows &h)
+    {
+        const RowSource &rows = *h.rows;
+        auto view = [&](int row, int col) {
+            const QByteArrayView b = rows.bytes(row, col);
+            return std::string_view(b.data(), size_t(b.size()));
+        };
+        int n = 0;
+        for (const int row : h.order) {
+            if ((++n & 4095) == 0 && stopped())
+                return;
+            Cells cells;
+            cells.dateNull = rows.isNull(row, h.date);
+            cells.date = view(row, h.date);
+            cells.party = rows.isNull(row, h.party) ? std::string_view() : view(row, h.party);
+            for (int k = 0; k < AmountCount; ++k) {
+                cells.amountNull[k] = rows.isNull(row, h.amounts[k]);
+                cells.amounts[k] = view(row, h.amounts[k]);
+            }
+            const int i = add(cells);
+            m_held[size_t(i)].push_back(row);
+        }
+    }
+
+    Summary finish(std::shared_ptr<const HeldRows> held)
+    {
+        Summary out;
+        auto index = std::make_shared<PartyIndex>();
+        index->held = std::move(held);
+        for (size_t i = 0; i < m_accs.size(); ++i) {
+            const QString &name = m_names[qsizetype(i)];
+            if (!m_bids[i].empty())
+                index->bids.insert(name, std::move(m_bids[i]));
+            if (!m_held[i].empty())
+                index->heldRows.insert(name, std::move(m_held[i]));
+            const Acc &a = m_accs[i];
+            if (a.entries == 0)
+                continue;   // only entries after the cut-off
+            Balance b;
+            b.party = name;
+            for (int k = 0; k < AmountCount; ++k)
+                b.sums[k] = textOf(a.sums[k]);
+            for (int k = 0; k < BucketCount; ++k)
+                b.aging[k] = textOf(a.aging[k]);
+            b.entries = a.entries;
+            b.undated = a.undated;
+            out.undated += a.undated;
+            out.parties.push_back(std::move(b));
+        }
+        std::stable_sort(out.parties.begin(), out.parties.end(), [](const Balance &x, const Balance &y) {
+            const int byReceivable = compare(x.sums[Receivable], y.sums[Receivable]);
+            if (byReceivable != 0)
+                return byReceivable > 0;
+            return x.party < y.party;
+        });
+        out.index = std::move(index);
+        return out;
+    }
+
+private:
     struct Acc {
         DecimalSum sums[AmountCount];
         DecimalSum aging[BucketCount];
         int entries = 0;
         int undated = 0;
     };
-    Summary out;
+
+    // NULL and empty text are both no counterparty.
+    int accOf(std::string_view raw)
+    {
+        auto it = m_atRaw.find(raw);
+        if (it != m_atRaw.end())
+            return it->second;
+        const QString party = m_look.partyOf(raw);
+        int i = m_at.value(party, -1);
+        if (i < 0) {
+            i = int(m_accs.size());
+            m_at.insert(party, i);
+            m_accs.emplace_back();
+            m_bids.emplace_back();
+            m_held.emplace_back();
+            m_names << party;
+        }
+        m_atRaw.emplace(std::string(raw), i);
+        return i;
+    }
+
+    int add(const Cells &cells)
+    {
+        const int i = accOf(cells.party);
+        const qint64 day = m_look.dayOf(cells.date, cells.dateNull);
+        if (day != kNoDate && day > m_cutoffDay)
+            return i;
+        Acc &a = m_accs[size_t(i)];
+        ++a.entries;
+        for (int k = 0; k < AmountCount; ++k)
+            if (!cells.amountNull[k])
+                a.sums[k].addText(cells.amounts[k].data(), int(cells.amounts[k].size()));
+        if (day == kNoDate)
+            ++a.undated;
+        // Each b7 summed goes into exactly one bucket, so the four add up to the receivable.
+        if (!cells.amountNull[Receivable]) {
+            const Bucket bucket = day == kNoDate ? Older : bucketOf(m_cutoffDay - day);
+            a.aging[bucket].addText(cells.amounts[Receivable].data(), int(cells.amounts[Receivable].size()));
+        }
+        return i;
+    }
+
+    qint64 m_cutoffDay;
+    const std::atomic<bool> *m_stop;
+    Lookups m_look;
+    QHash<QString, int> m_at;   // trimmed name -> accumulator
+    TextMap<int> m_atRaw;       // stored text -> accumulator
+    std::vector<Acc> m_accs;
+    std::vector<std::vector<qint64>> m_bids;
+    std::vector<std::vector<int>> m_held;
+    QStringList m_names;
+};
+
+} // namespace
+
+Summary readSummary(Connection &c, const QString &bookKey, const QDate &cutoff, std::shared_ptr<const HeldRows> held,
+                    const std::atomic<bool> *stop)
+{
+    const QString columns = QStringLiteral("select bid, b2, b4, b5, b6, b7, b8, b9, b10 from jz_ab");
+    SummaryBuilder b(cutoff, stop);
+    if (held && (bookKey.isEmpty() || held->bookKey == bookKey)) {
+        b.addHeld(*held);
+        // Every book: the others from the file, through the book index.
+        if (bookKey.isEmpty()) {
+            const Params key{{QStringLiteral(":key"), held->bookKey}};
+            b.addFile(c, columns + QStringLiteral(" where b14 < :key"), key);
+            b.addFile(c, columns + QStringLiteral(" where b14 > :key"), key);
+            b.addFile(c, columns + QStringLiteral(" where b14 is null"), {});
+        }
+    } else {
+        held.reset();
+        if (bookKey.isEmpty())
+            b.addFile(c, columns, {});
+        else
+            // "+b14" keeps the engine off the book's index when one pass over all is quicker.
+            b.addFile(c, columns + (mostOfTable(c, bookKey) ? QStringLiteral(" where +b14 = :key") : QStringLiteral(" where b14 = :key")),
+                      scopeParams(bookKey));
+    }
+    Summary out = b.finish(std::move(held));
     out.bookKey = bookKey;
     out.cutoff = cutoff;
-    auto index = std::make_shared<PartyIndex>();
-    const qint64 cutoffDay = cutoff.isValid() ? cutoff.toJulianDay() : LLONG_MAX;
-    Lookups look;
-    QHash<QString, int> at;        // trimmed name -> accumulator
-    TextMap<int> atRaw;            // stored text -> accumulator
-    std::vector<Acc> accs;
-    std::vector<std::vector<qint64>> bids;
-    QStringList names;
-    auto accOf = [&](std::string_view raw) {
-        auto it = atRaw.find(raw);
-        if (it != atRaw.end())
-            return it->second;
-        const QString party = look.partyOf(raw);
-        int i = at.value(party, -1);
-        if (i < 0) {
-            i = int(accs.size());
-            at.insert(party, i);
-            accs.emplace_back();
-            bids.emplace_back();
-            names << party;
-        }
-        atRaw.emplace(std::string(raw), i);
-        return i;
-    };
-    Stmt st(c, QStringLiteral("select bid, b2, b4, b5, b6, b7, b8, b9, b10 from jz_ab") + scopeFilter(bookKey),
-            scopeParams(bookKey));
-    while (st.next()) {
-        // NULL and empty text are both no counterparty.
-        const int i = accOf(st.isNull(2) ? std::string_view() : st.bytes(2));
-        bids[size_t(i)].push_back(sqlite3_column_int64(st.st, 0));
-        const qint64 day = look.dayOf(st.bytes(1), st.isNull(1));
-        if (day != kNoDate && day > cutoffDay)
-            continue;
-        Acc &a = accs[size_t(i)];
-        ++a.entries;
-        for (int k = 0; k < AmountCount; ++k) {
-            if (st.isNull(3 + k))
-                continue;
-            const std::string_view v = st.bytes(3 + k);
-            a.sums[k].addText(v.data(), int(v.size()));
-        }
-        const Bucket bucket = day == kNoDate ? Older : bucketOf(cutoffDay - day);
-        if (day == kNoDate) {
-            ++a.undated;
-            ++out.undated;
-        }
-        // Each b7 summed goes into exactly one bucket, so the four add up to the receivable.
-        if (!st.isNull(5)) {
-            const std::string_view b7 = st.bytes(5);
-            a.aging[bucket].addText(b7.data(), int(b7.size()));
-        }
-    }
-    for (size_t i = 0; i < accs.size(); ++i) {
-        index->bids.insert(names[qsizetype(i)], std::move(bids[i]));
-        const Acc &a = accs[i];
-        if (a.entries == 0)
-            continue;   // only entries after the cut-off
-        Balance b;
-        b.party = names[qsizetype(i)];
-        for (int k = 0; k < AmountCount; ++k)
-            b.sums[k] = textOf(a.sums[k]);
-        for (int k = 0; k < BucketCount; ++k)
-            b.aging[k] = textOf(a.aging[k]);
-        b.entries = a.entries;
-        b.undated = a.undated;
-        out.parties.push_back(std::move(b));
-    }
-    std::stable_sort(out.parties.begin(), out.parties.end(), [](const Balance &x, const Balance &y) {
-        const int byReceivable = compare(x.sums[Receivable], y.sums[Receivable]);
-        if (byReceivable != 0)
-            return byReceivable > 0;
-        return x.party < y.party;
-    });
-    out.index = std::move(index);
     return out;
 }
 
@@ -301,16 +438,50 @@ Statement readStatement(Connection &c, const QString &bookKey, const QString &pa
         rows.push_back(std::move(r));
     };
     const QString columns = QStringLiteral("select bid, b1, b2, b3, b4, b5, b6, b7, b8, b9, b10, b14 from jz_ab");
-    const auto bids = index ? index->bids.constFind(party) : QHash<QString, std::vector<qint64>>::const_iterator();
-    if (index && bids != index->bids.constEnd()) {
-        Stmt st(c, columns + QStringLiteral(" where bid = :bid"), {{QStringLiteral(":bid"), QStringLiteral("0")}});
-        for (const qint64 bid : *bids) {
-            sqlite3_reset(st.st);
-            sqlite3_bind_int64(st.st, 1, bid);
-            if (st.next())
-                take(st);
+    if (index) {
+        if (const HeldRows *h = index->held.get()) {
+            const RowSource &src = *h->rows;
+            auto text = [&](int row, int col) {
+                if (src.isNull(row, col))
+                    return QString();
+                const QByteArrayView v = src.bytes(row, col);
+                return QString::fromUtf8(v.data(), v.size());
+            };
+            for (const int row : index->heldRows.value(party)) {
+                Row r;
+                r.bid = QByteArrayView(src.bytes(row, h->bid)).toLongLong();
+                const QByteArrayView d = src.bytes(row, h->date);
+                r.day = look.dayOf(std::string_view(d.data(), size_t(d.size())), src.isNull(row, h->date));
+                r.line.bid = text(row, h->bid);
+                r.line.kind = text(row, h->kind);
+                r.line.date = text(row, h->date);
+                r.line.summary = text(row, h->summary);
+                for (int k = 0; k < AmountCount; ++k)
+                    r.line.amounts[k] = text(row, h->amounts[k]);
+                r.line.undated = r.day == kNoDate;
+                rows.push_back(std::move(r));
+            }
         }
-    } else if (!index) {
+        // Entries from the file by key: runs of near keys in one range each, so that the
+        // pages they share are read once.
+        std::vector<qint64> bids = index->bids.value(party);
+        std::sort(bids.begin(), bids.end());
+        Stmt st(c, columns + QStringLiteral(" where bid between :a and :b"),
+                {{QStringLiteral(":a"), QStringLiteral("0")}, {QStringLiteral(":b"), QStringLiteral("0")}});
+        for (size_t i = 0; i < bids.size();) {
+            size_t j = i;
+            while (j + 1 < bids.size() && bids[j + 1] - bids[j] <= 16)
+                ++j;
+            sqlite3_reset(st.st);
+            sqlite3_bind_int64(st.st, 1, bids[i]);
+            sqlite3_bind_int64(st.st, 2, bids[j]);
+            while (st.next())
+                if (std::binary_search(bids.begin() + qsizetype(i), bids.begin() + qsizetype(j) + 1,
+                                       qint64(sqlite3_column_int64(st.st, 0))))
+                    take(st);
+            i = j + 1;
+        }
+    } else {
         Stmt st(c, columns + scopeFilter(bookKey), scopeParams(bookKey));
         while (st.next())
             take(st);

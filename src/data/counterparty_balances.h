@@ -9,6 +9,8 @@
 #include <QString>
 #include <memory>
 #include <vector>
+#include <atomic>
+#include "data/query.h"
 
 class Connection;
 
@@ -28,10 +30,25 @@ struct Balance {
     bool isZero() const;               // receivable and payable both zero
 };
 
-// Where each counterparty's entries stand in the file, so that its statement can be read
-// by key instead of by a pass over every entry. Valid only for the file as it was read.
+// The current book's entries held in memory (BookCache), read in place of the file: the
+// rows, the book's rows among them, and where the columns are. The rows must not grow
+// while they are read.
+struct HeldRows {
+    std::shared_ptr<const RowSource> rows;
+    std::vector<int> order;
+    QString bookKey;
+    int bid = -1, kind = -1, date = -1, summary = -1, party = -1, amounts[AmountCount]{-1, -1, -1, -1, -1, -1};
+    // From the book's cache when it holds `key` as the file does, with plain text columns.
+    static std::shared_ptr<HeldRows> of(const QStringList &fields, std::shared_ptr<const RowSource> rows,
+                                        const std::vector<int> &order, const QString &key);
+};
+
+// Where each counterparty's entries stand, so that its statement can be read by key
+// instead of by a pass over every entry. Valid only for the file as it was read.
 struct PartyIndex {
-    QHash<QString, std::vector<qint64>> bids;
+    QHash<QString, std::vector<qint64>> bids;       // entries read from the file
+    QHash<QString, std::vector<int>> heldRows;      // entries read from the held rows
+    std::shared_ptr<const HeldRows> held;
 };
 
 struct Summary {
@@ -70,7 +87,11 @@ Bucket bucketOf(qint64 days);
 
 // One pass over the entries of the book (every book when bookKey is empty) dated on or
 // before the cut-off; entries whose date is no date count too. Throws DbError.
-Summary readSummary(Connection &c, const QString &bookKey, const QDate &cutoff);
+// With held rows of the book (or of one book among all), those are read from memory and
+// only the rest from the file. A set `stop` ends the pass early (the result is then thrown
+// away by the caller).
+Summary readSummary(Connection &c, const QString &bookKey, const QDate &cutoff,
+                    std::shared_ptr<const HeldRows> held = nullptr, const std::atomic<bool> *stop = nullptr);
 
 // The statement of one counterparty (as Balance::party names it) over the same entries:
 // the opening balances before `from`, then each entry dated from .. to. With an index of

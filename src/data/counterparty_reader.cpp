@@ -3,6 +3,8 @@
 #include <sqlcipher/sqlite3.h>
 #include <QTimer>
 #include <exception>
+#include "data/book_cache.h"
+#include "data/book_refresh.h"
 #include "data/connection.h"
 #include "data/data_module.h"
 #include "data/db_error.h"
@@ -38,6 +40,7 @@ CounterpartyReader::~CounterpartyReader()
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_stop = true;
+        m_stopPass = true;
         m_jobs.clear();
         // A pass under way stops at its next row.
         if (sqlite3 *db = m_workerDb.load())
@@ -84,6 +87,18 @@ void CounterpartyReader::requestSummary(const QString &bookKey, const QDate &cut
     job.ticket = ++m_summaryTicket;
     job.bookKey = bookKey;
     job.cutoff = cutoff;
+    // The current book's rows in memory, when they are what the file holds, are read in
+    // place of the file: the largest part of most passes.
+    const QString current = BookRefresh::bookKey(m_dm);
+    BookCache &cache = BookCache::of(m_dm);
+    if (!current.isEmpty() && (bookKey.isEmpty() || bookKey == current) && cache.isCurrent(current)) {
+        const QStringList fields = cache.fields();
+        bool plain = true;
+        for (const char *f : {"bid", "b1", "b2", "b3", "b4", "b5", "b6", "b7", "b8", "b9", "b10"})
+            plain = plain && cache.plainColumn(int(fields.indexOf(QString::fromLatin1(f))));
+        if (plain)
+            job.held = wanglai::HeldRows::of(fields, cache.rows(), cache.bookOrder(), current);
+    }
     m_summaryPending = true;
     run(std::move(job));
 }
@@ -107,6 +122,15 @@ void CounterpartyReader::cancel()
     ++m_summaryTicket;
     ++m_statementTicket;
     m_summaryPending = m_statementPending = false;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_jobs.clear();
+    if (!m_busy)
+        return;
+    m_stopPass = true;
+    if (sqlite3 *db = m_workerDb.load())
+        sqlite3_interrupt(db);
+    m_idle.wait(lock, [this] { return !m_busy; });
+    m_stopPass = false;
 }
 
 void CounterpartyReader::run(Job job)
@@ -127,7 +151,8 @@ void CounterpartyReader::run(Job job)
             statement = std::make_shared<wanglai::Statement>(wanglai::readStatement(
                 m_dm.conn_jz_m, job.bookKey, job.party, job.from, job.to, job.index.get()));
         else
-            summary = std::make_shared<wanglai::Summary>(wanglai::readSummary(m_dm.conn_jz_m, job.bookKey, job.cutoff));
+            summary = std::make_shared<wanglai::Summary>(
+                wanglai::readSummary(m_dm.conn_jz_m, job.bookKey, job.cutoff, job.held));
     } catch (const DbError &e) {
         error = e.text();
     } catch (const std::exception &e) {
@@ -164,10 +189,11 @@ void CounterpartyReader::work()
                 break;
             job = std::move(m_jobs.front());
             m_jobs.pop_front();
+            const quint64 current = job.statement ? m_statementTicket.load() : m_summaryTicket.load();
+            if (job.ticket != current)
+                continue;
+            m_busy = true;
         }
-        const quint64 current = job.statement ? m_statementTicket.load() : m_summaryTicket.load();
-        if (job.ticket != current)
-            continue;
         std::shared_ptr<const wanglai::Summary> summary;
         std::shared_ptr<const wanglai::Statement> statement;
         QString error;
@@ -178,21 +204,24 @@ void CounterpartyReader::work()
                 conn.exec(QStringLiteral("PRAGMA cache_size = -16384"));
                 std::lock_guard<std::mutex> lock(m_mutex);
                 m_workerDb = conn.handle();
-                if (m_stop)
-                    break;
             }
             if (job.statement)
                 statement = std::make_shared<wanglai::Statement>(
                     wanglai::readStatement(conn, job.bookKey, job.party, job.from, job.to, job.index.get()));
             else
-                summary = std::make_shared<wanglai::Summary>(wanglai::readSummary(conn, job.bookKey, job.cutoff));
+                summary = std::make_shared<wanglai::Summary>(
+                    wanglai::readSummary(conn, job.bookKey, job.cutoff, job.held, &m_stopPass));
         } catch (const DbError &e) {
             error = e.text();
         } catch (const std::exception &e) {
             error = QString::fromUtf8(e.what());
         }
+        job.held.reset();
+        job.index.reset();
         {
             std::lock_guard<std::mutex> lock(m_mutex);
+            m_busy = false;
+            m_idle.notify_all();
             if (m_stop)
                 break;
             // Queued to this object's thread; dropped there if the reader is gone by then.
@@ -215,20 +244,20 @@ void CounterpartyReader::answered(const Job &job, std::shared_ptr<const wanglai:
     // The file changed while it was read (or a transaction was open): ask again.
     const Stamp now = stamp();
     if (!(now == job.stamp) || now.changes < 0) {
-        Job again = job;
-        again.index.reset();
-        if (job.statement)
-            again.ticket = ++m_statementTicket;
-        else
-            again.ticket = ++m_summaryTicket;
+        auto again = [this, job] {
+            if (job.statement)
+                requestStatement(job.bookKey, job.party, job.from, job.to);
+            else
+                requestSummary(job.bookKey, job.cutoff);
+        };
         if (now.changes >= 0) {
-            run(std::move(again));
+            again();
         } else {
-            // Asked again once the transaction is over.
-            QTimer::singleShot(50, this, [this, again] {
-                const quint64 latest = again.statement ? m_statementTicket.load() : m_summaryTicket.load();
-                if (again.ticket == latest)
-                    run(again);
+            // Once the transaction is over.
+            const quint64 ticket = job.ticket;
+            QTimer::singleShot(50, this, [this, job, ticket, again] {
+                if (ticket == (job.statement ? m_statementTicket.load() : m_summaryTicket.load()))
+                    again();
             });
         }
         return;

@@ -39,7 +39,8 @@ public:
     void requestSummary(const QString &bookKey, const QDate &cutoff);
     // An invalid `from` means from the counterparty's first entry.
     void requestStatement(const QString &bookKey, const QString &party, const QDate &from, const QDate &to);
-    // Forgets what was asked: no answer of an earlier request comes any more.
+    // Forgets what was asked: no answer of an earlier request comes any more, and a pass
+    // under way has stopped when this returns (the book's rows in memory may change after).
     void cancel();
 
     bool summaryPending() const { return m_summaryPending; }
@@ -60,6 +61,7 @@ private:
         QString bookKey, party;
         QDate cutoff, from, to;
         std::shared_ptr<const wanglai::PartyIndex> index;
+        std::shared_ptr<const wanglai::HeldRows> held;
         Stamp stamp;
     };
     Stamp stamp() const;
@@ -86,5 +88,8 @@ private:
     std::condition_variable m_wake;
     std::deque<Job> m_jobs;
     bool m_stop = false;
+    bool m_busy = false;                 // a pass is under way
+    std::condition_variable m_idle;
+    std::atomic<bool> m_stopPass{false};
     std::atomic<sqlite3 *> m_workerDb{nullptr};
 };
