@@ -153,14 +153,26 @@ int compare(const QString &a, const QString &b)
 
 QString money(const QString &amount)
 {
-    static const QRegularExpression plain(QStringLiteral("^(-?)([0-9]+)(?:\\.([0-9]*))?$"));
-    const QRegularExpressionMatch m = plain.match(amount);
-    if (!m.hasMatch())
+    // A plain decimal: an optional minus, digits, optionally a point and digits.
+    const qsizetype n = amount.size();
+    qsizetype i = n > 0 && amount[0] == QLatin1Char('-') ? 1 : 0;
+    const qsizetype digitsFrom = i;
+    while (i < n && amount[i].unicode() >= '0' && amount[i].unicode() <= '9')
+        ++i;
+    if (i == digitsFrom)
         return amount;
-    QString fraction = m.captured(3);
-    while (fraction.size() < 2)
-        fraction += QLatin1Char('0');
-    return m.captured(1) + m.captured(2) + QLatin1Char('.') + fraction;
+    qsizetype decimals = -1;
+    if (i < n && amount[i] == QLatin1Char('.')) {
+        const qsizetype point = i++;
+        while (i < n && amount[i].unicode() >= '0' && amount[i].unicode() <= '9')
+            ++i;
+        decimals = i - point - 1;
+    }
+    if (i != n)
+        return amount;
+    if (decimals < 0)
+        return amount + QStringLiteral(".00");
+    return decimals >= 2 ? amount : amount + QString(2 - decimals, QLatin1Char('0'));
 }
 
 std::shared_ptr<HeldRows> HeldRows::of(const QStringList &fields, std::shared_ptr<const RowSource> rows,
