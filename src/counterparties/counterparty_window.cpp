@@ -268,6 +268,9 @@ Twanglai::Twanglai(TDataModule2 *dm, QWidget *parent) : QDialog(parent), m_dm(dm
     };
     connect(m_from, &DateField::textChanged, this, rangeChanged);
     connect(m_to, &DateField::textChanged, this, rangeChanged);
+    // Enter in a date field takes the date; it never prints.
+    for (QPushButton *b : {m_print, m_printDetail})
+        b->setAutoDefault(false);
     connect(m_print, &QPushButton::clicked, this, &Twanglai::wanglai_printClick);
     connect(m_printDetail, &QPushButton::clicked, this, &Twanglai::wanglai_print_detailClick);
 }

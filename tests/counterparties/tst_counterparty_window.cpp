@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QToolButton>
 #include <functional>
@@ -189,6 +190,26 @@ private Q_SLOTS:
             QTRY_VERIFY(!w.pending());
             QCOMPARE(rowsOf(w.summaryGrid()).first(),
                      QString("甲公司|1365.50|41.00|1324.50|30.00|10.00|20.00|1254.50|70.00|0.00|0.00"));
+        });
+    }
+
+    // Enter in the cut-off field takes the date and prints nothing.
+    void enterTakesTheDate()
+    {
+        Prog p;
+        fill(p);
+        whileOpen(p, [&](Twanglai &w) {
+            QLineEdit *edit = w.cutoffField()->lineEdit();
+            edit->setFocus();
+            edit->selectAll();
+            QTest::keyClicks(edit, "20260629");
+            QTest::keyClick(edit, Qt::Key_Return);
+            QTRY_VERIFY(!w.pending());
+            QVERIFY(report::runs().isEmpty());
+            QVERIFY(w.isVisible());
+            // The 60.00 of 30 June no longer counts.
+            QCOMPARE(fixture::column(w.summaryGrid(), 0).mid(0, 2), (QStringList{"乙商行", "甲公司"}));
+            QCOMPARE(fixture::column(w.summaryGrid(), 3).at(1), QString("64.50"));
         });
     }
 
