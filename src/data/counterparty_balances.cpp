@@ -219,6 +219,73 @@ bool mostOfTable(Connection &c, const QString &bookKey)
     return rows.next() && sqlite3_column_int64(rows.st, 0) > half;
 }
 
+// The common amount text ("-12.5", "300", "0.07") as a whole number of cents, added up
+// without the general decimal code; anything else is left to it.
+bool plainCents(std::string_view t, __int128 &cents)
+{
+    size_t i = 0;
+    const bool negative = !t.empty() && t[0] == '-';
+    if (negative)
+        ++i;
+    const size_t from = i;
+    __int128 v = 0;
+    while (i < t.size() && t[i] >= '0' && t[i] <= '9' && i - from < 18)
+        v = v * 10 + (t[i++] - '0');
+    if (i == from)
+        return false;
+    int decimals = 0;
+    if (i < t.size() && t[i] == '.') {
+        ++i;
+        while (i < t.size() && t[i] >= '0' && t[i] <= '9' && decimals < 2) {
+            v = v * 10 + (t[i++] - '0');
+            ++decimals;
+        }
+    }
+    if (i != t.size())
+        return false;
+    for (; decimals < 2; ++decimals)
+        v *= 10;
+    cents = negative ? -v : v;
+    return true;
+}
+
+std::string centsText(__int128 cents)
+{
+    const bool negative = cents < 0;
+    if (negative)
+        cents = -cents;
+    std::string digits;
+    do {
+        digits.insert(digits.begin(), char('0' + int(cents % 10)));
+        cents /= 10;
+    } while (cents > 0);
+    while (digits.size() < 3)
+        digits.insert(digits.begin(), '0');
+    digits.insert(digits.end() - 2, '.');
+    return negative ? '-' + digits : digits;
+}
+
+// An exact sum: cents of the plain texts, the rest through the decimal code.
+struct Sum {
+    __int128 cents = 0;
+    DecimalSum other;
+    void add(std::string_view t)
+    {
+        __int128 c;
+        if (plainCents(t, c))
+            cents += c;
+        else
+            other.addText(t.data(), int(t.size()));
+    }
+    QString text() const
+    {
+        DecimalSum all = other;
+        const std::string c = centsText(cents);
+        all.addText(c.data(), int(c.size()));
+        return textOf(all);
+    }
+};
+
 class SummaryBuilder
 {
 public:
@@ -291,9 +358,9 @@ public:
             Balance b;
             b.party = name;
             for (int k = 0; k < AmountCount; ++k)
-                b.sums[k] = textOf(a.sums[k]);
+                b.sums[k] = a.sums[k].text();
             for (int k = 0; k < BucketCount; ++k)
-                b.aging[k] = textOf(a.aging[k]);
+                b.aging[k] = a.aging[k].text();
             b.entries = a.entries;
             b.undated = a.undated;
             out.undated += a.undated;
@@ -311,8 +378,8 @@ public:
 
 private:
     struct Acc {
-        DecimalSum sums[AmountCount];
-        DecimalSum aging[BucketCount];
+        Sum sums[AmountCount];
+        Sum aging[BucketCount];
         int entries = 0;
         int undated = 0;
     };
@@ -347,13 +414,13 @@ private:
         ++a.entries;
         for (int k = 0; k < AmountCount; ++k)
             if (!cells.amountNull[k])
-                a.sums[k].addText(cells.amounts[k].data(), int(cells.amounts[k].size()));
+                a.sums[k].add(cells.amounts[k]);
         if (day == kNoDate)
             ++a.undated;
         // Each b7 summed goes into exactly one bucket, so the four add up to the receivable.
         if (!cells.amountNull[Receivable]) {
             const Bucket bucket = day == kNoDate ? Older : bucketOf(m_cutoffDay - day);
-            a.aging[bucket].addText(cells.amounts[Receivable].data(), int(cells.amounts[Receivable].size()));
+            a.aging[bucket].add(cells.amounts[Receivable]);
         }
         return i;
     }
