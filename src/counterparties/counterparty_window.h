@@ -36,6 +36,7 @@ public:
     QLabel *statusLabel() const { return m_status; }
     QLabel *partyLabel() const { return m_partyLabel; }
     bool pending() const;
+    CounterpartyReader *reader() const { return m_reader; }
 
     // The counterparty whose statement is shown (empty for "(未填)"), and whether one is.
     QString statementParty() const { return m_party; }

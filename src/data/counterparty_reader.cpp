@@ -94,7 +94,8 @@ void CounterpartyReader::requestSummary(const QString &bookKey, const QDate &cut
     if (!current.isEmpty() && (bookKey.isEmpty() || bookKey == current) && cache.isCurrent(current)) {
         const QStringList fields = cache.fields();
         bool plain = true;
-        for (const char *f : {"bid", "b1", "b2", "b3", "b4", "b5", "b6", "b7", "b8", "b9", "b10"})
+        // bid is the engine's integer, held as its decimal text: only the others must be text.
+        for (const char *f : {"b1", "b2", "b3", "b4", "b5", "b6", "b7", "b8", "b9", "b10"})
             plain = plain && cache.plainColumn(int(fields.indexOf(QString::fromLatin1(f))));
         if (plain)
             job.held = wanglai::HeldRows::of(fields, cache.rows(), cache.bookOrder(), current);

@@ -44,6 +44,8 @@ public:
     void cancel();
 
     bool summaryPending() const { return m_summaryPending; }
+    // The last summary handed on.
+    std::shared_ptr<const wanglai::Summary> lastSummary() const { return m_summary; }
     bool statementPending() const { return m_statementPending; }
 
 private:

@@ -166,6 +166,7 @@ private Q_SLOTS:
         QTRY_VERIFY(BookCache::of(p.dm()).isCurrent("1"));
         whileOpen(p, [&](Twanglai &w) {
             QVERIFY(BookCache::of(p.dm()).isCurrent("1"));
+            QVERIFY(w.reader()->lastSummary()->index->held);
             QCOMPARE(rowsOf(w.summaryGrid()), (QStringList{kJia, kYi, kBing, kNone}));
             QCOMPARE(rowsOf(w.totalsGrid()),
                      QStringList{"合计|365.50|81.00|264.50|22.00|-8.00|30.00|162.50|50.00|40.00|12.00"});
@@ -275,6 +276,8 @@ private Q_SLOTS:
             QCOMPARE(fixture::column(w.totalsGrid(), 3), QStringList{"704.50"});
             QCOMPARE(w.statementParty(), QString("甲公司"));
             QCOMPARE(fixture::column(w.statementGrid(), 10).last(), QString("20.00"));
+            // Read from the file: the change left the rows in memory behind.
+            QVERIFY(!w.reader()->lastSummary()->index->held);
         });
     }
 
