@@ -152,6 +152,22 @@ private Q_SLOTS:
         });
         Twanglai *first = p.main()->counterpartyWindow();
         whileOpen(p, [first](Twanglai &w) { QCOMPARE(&w, first); });
+
+        // Locked: the item does nothing.
+        p.dm().conn_jz_u.exec("update jz_ub set ub1 = 'abc', ub2 = '1', ub4 = '1' where ub3 = '8'");
+        p.dm().Query_jz_ub->reopen();
+        p.main()->applyLoginGate();
+        QVERIFY(!navItem(p)->isEnabled());
+        bool opened = false;
+        QTimer::singleShot(0, p.main(), [&] {
+            if (first->isVisible()) {
+                opened = true;
+                first->reject();
+            }
+        });
+        QTest::mouseClick(navItem(p), Qt::LeftButton);
+        QTest::qWait(10);
+        QVERIFY(!opened);
     }
 
     // Rows by receivable, blanks around a name ignored, the unnamed together, exact sums
