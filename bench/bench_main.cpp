@@ -3,6 +3,7 @@
 //   tallyrue_bench --size N        one size, one table of figures beside their targets
 //   tallyrue_bench --backup N      the backup sets of the ledger of size N
 //   tallyrue_bench --bin N         deleting a book of N entries with and without the bin
+//   TALLYRUE_BENCH_ONLY=往来对账    with --size N: the counterparty window only
 // Ledgers are kept under /tmp/tallyrue-bench/<N> (or $TALLYRUE_BENCH_DIR/<N>) and reused
 // by later runs. The account-book PDF is written for sizes up to 100 000 (every size with
 // TALLYRUE_BENCH_PDF_ALL set); the Excel and CSV exports of the same report at every size.
@@ -83,6 +84,12 @@ const Target kTargets[] = {
     {"book switch to small", 60, 400},
     {"book switch to large", 60, 400},
     {"open details", 60, 400},
+    {"往来对账 summary", 1000, 1000},
+    {"往来对账 summary: longest stall", 100, 100},
+    {"往来对账 all books", 1000, 1000},
+    {"往来对账 all books: longest stall", 100, 100},
+    {"往来对账 statement 10k entries", 300, 300},
+    {"往来对账 statement: longest stall", 100, 100},
     {"peak MiB", 120, 450},
 };
 
@@ -193,6 +200,7 @@ int runOne(int n)
     }
     fillPhrases(dir, n);
     fillDetails(dir, n);
+    bench::fillStatementParty(dir);
     bench::Results r;
     // First, while this process is small: the program's own start is another process.
     if (!qEnvironmentVariableIsSet("TALLYRUE_BENCH_NO_START"))
@@ -208,13 +216,19 @@ int runOne(int n)
     r.add("re-run + six totals", msSince(t));
     BookRefresh::loadTotals(dm);
     r.add("six totals", msSince(t));
-    bench::runWindowSteps(dm, r);
-    bench::runChartStep(dm, r);
+    // TALLYRUE_BENCH_ONLY=往来对账 times the counterparty window alone.
+    const bool all = qEnvironmentVariable("TALLYRUE_BENCH_ONLY") != QStringLiteral("往来对账");
+    if (all) {
+        bench::runWindowSteps(dm, r);
+        bench::runChartStep(dm, r);
+    }
+    bench::runCounterpartySteps(dm, r);
     r.add("peak MiB", double(peakRssMiB()));
     // A million-row PDF is a few thousand pages more of the same; the larger sizes skip it.
-    if (n <= 100000 || qEnvironmentVariableIsSet("TALLYRUE_BENCH_PDF_ALL"))
+    if (all && (n <= 100000 || qEnvironmentVariableIsSet("TALLYRUE_BENCH_PDF_ALL")))
         bench::runPdfStep(dir, r);
-    bench::runExportSteps(dir, r);
+    if (all)
+        bench::runExportSteps(dir, r);
     printTable(n, r);
     return 0;
 }

@@ -36,4 +36,9 @@ int runBin(const QString &base, int n);
 // The chart window opened on the current book, then switched to every book.
 void runChartStep(TDataModule2 &dm, Results &r);
 
+// The counterparty window: the summary of the current book and of every book, and the
+// statement of a counterparty with 10 000 entries (which fillStatementParty puts into book 3).
+void fillStatementParty(const QString &dir);
+void runCounterpartySteps(TDataModule2 &dm, Results &r);
+
 } // namespace bench

@@ -16,6 +16,7 @@
 #include "app/nav_bar.h"
 #include "app/welcome_page.h"
 #include "books/account_book_page.h"
+#include "counterparties/counterparty_window.h"
 #include "data/book_cache.h"
 #include "data/book_refresh.h"
 #include "data/query.h"
@@ -101,6 +102,7 @@ Tmain::Tmain(QWidget *parent) : QMainWindow(parent)
         {system, 2, "捐 助", "nav_juanzhu", &Tmain::bsSkinButtonsBar1Sections1Items2Click},
         {system, 3, "关 于", "nav_about", &Tmain::bsSkinButtonsBar1Sections1Items3Click},
         {tools, 0, "导入账单", "nav_daoru", &Tmain::bsSkinButtonsBar1Sections2Items0Click},
+        {tools, 1, "往来对账", "nav_tongji", &Tmain::bsSkinButtonsBar1Sections2Items1Click},
         {tools, 2, "回收站", "nav_huishou", &Tmain::bsSkinButtonsBar1Sections2Items2Click},
     };
     for (const Item &it : items) {
@@ -374,6 +376,15 @@ void Tmain::bsSkinButtonsBar1Sections1Items2Click()
 void Tmain::bsSkinButtonsBar1Sections1Items3Click()
 {
     ui::guard(this, [this] { execWindow(m_about); });
+}
+
+void Tmain::bsSkinButtonsBar1Sections2Items1Click()
+{
+    ui::guard(this, [this] {
+        if (!m_wanglai)
+            m_wanglai = new Twanglai(m_dm, this);
+        m_wanglai->exec();
+    });
 }
 
 void Tmain::bsSkinButtonsBar1Sections2Items0Click()

@@ -19,6 +19,7 @@ class TFr_wel;
 class TFr_zhangben;
 class TFr_zhichu;
 class Tdaoru;
+class Twanglai;
 
 class Tmain : public QMainWindow
 {
@@ -52,6 +53,8 @@ public:
     TFr_shouru *incomePage() const { return m_shouru; }
     TFr_zhichu *expensePage() const { return m_zhichu; }
     NavBar *navigationBar() const { return m_nav; }
+    // The counterparty window, made when its item is first clicked.
+    Twanglai *counterpartyWindow() const { return m_wanglai; }
     QList<QWidget *> pages() const { return m_pages; }
 
     // True once the show sequence has run (it runs on the first show only).
@@ -73,6 +76,7 @@ public Q_SLOTS:
     void bsSkinButtonsBar1Sections1Items2Click();  // 捐 助
     void bsSkinButtonsBar1Sections1Items3Click();  // 关 于
     void bsSkinButtonsBar1Sections2Items0Click();  // 导入账单
+    void bsSkinButtonsBar1Sections2Items1Click();  // 往来对账
     void bsSkinButtonsBar1Sections2Items2Click();  // 回收站
     void bsSkinSpeedButton3Click();                // lock
     void bsSkinSpeedButton1Click();                // customer service
@@ -101,6 +105,7 @@ private:
     QPointer<QTimer> m_timer1;
     QPointer<QDialog> m_help, m_about, m_service, m_sponsor, m_statistics, m_password;
     QPointer<Tdaoru> m_import;
+    Twanglai *m_wanglai = nullptr;
     std::function<QDialog *()> m_makeBin;
     QPointer<QDialog> m_bin;
     bool m_shown = false;
