@@ -1,5 +1,9 @@
 #include "app/start_up.h"
 
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <exception>
 #include "app/program.h"
 #include "app/single_instance.h"
@@ -7,6 +11,7 @@
 #include "data/db_error.h"
 #include "data/query_model.h"
 #include "ui/message_box.h"
+#include "ui/skin.h"
 
 namespace StartUp {
 namespace {
@@ -24,6 +29,17 @@ Session::~Session()
     // The windows go before the lock that guards their files.
     program.reset();
     instance.reset();
+}
+
+void configureApplication(QApplication &app)
+{
+    QApplication::setApplicationName(QStringLiteral("Tallyrue"));
+    // Standard buttons and dialogs in Chinese (the start-up messages use them too).
+    static QTranslator qtbase;
+    if (qtbase.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtbase);
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    Skin::apply(app);
 }
 
 int begin(Session &session)

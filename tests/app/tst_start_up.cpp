@@ -113,7 +113,6 @@ int runChild(int argc, char **argv)
 {
     QApplication app(argc, argv);
     testsupport::initApplication();
-    QApplication::setApplicationDisplayName(QStringLiteral("Tallyrue"));
     int status;
     {
         StartUp::Session session;
@@ -151,6 +150,7 @@ private Q_SLOTS:
     void unusableFolderOrLock();
     void badFiles_data();
     void badFiles();
+    void titlesStandAsGiven();
 };
 
 void TestStartUp::liveCopyEndsTheStartSilently()
@@ -279,6 +279,18 @@ void TestStartUp::badFiles()
     QVERIFY2(run.boxes[0].contains(path + (file >= 0 ? "\n" : "")), qPrintable(run.boxes[0]));
     QCOMPARE(snapshot(data).keys(), before.keys());
     QCOMPARE(snapshot(data), before);
+}
+
+// The windowing system appends an explicitly set display name to every title: the program
+// sets none, so "新增收入" reads "新增收入" and not "新增收入 — Tallyrue".
+void TestStartUp::titlesStandAsGiven()
+{
+    StartUp::configureApplication(*qApp);
+    QCOMPARE(QApplication::applicationName(), QString("Tallyrue"));
+    // Without a display name of its own the display name follows the name.
+    QApplication::setApplicationName(QStringLiteral("probe"));
+    QCOMPARE(QApplication::applicationDisplayName(), QString("probe"));
+    testsupport::initApplication();
 }
 
 int main(int argc, char **argv)
