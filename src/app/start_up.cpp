@@ -5,6 +5,7 @@
 #include <QLocale>
 #include <QTranslator>
 #include <exception>
+#include "app/modal_stays_up.h"
 #include "app/program.h"
 #include "app/single_instance.h"
 #include "data/data_folder.h"
@@ -40,6 +41,7 @@ void configureApplication(QApplication &app)
         QApplication::installTranslator(&qtbase);
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
     Skin::apply(app);
+    ModalStaysUp::install();
 }
 
 int begin(Session &session)

@@ -7,6 +7,7 @@
 // child answers its message boxes itself and prints what they said.
 #include <QtTest>
 #include <QCryptographicHash>
+#include <QDialog>
 #include <QDirIterator>
 #include <QLockFile>
 #include <QProcess>
@@ -14,6 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include "test_support.h"
+#include "app/modal_stays_up.h"
 #include "app/program.h"
 #include "app/start_up.h"
 #include "data/connection.h"
@@ -151,6 +153,7 @@ private Q_SLOTS:
     void badFiles_data();
     void badFiles();
     void titlesStandAsGiven();
+    void modalDialogIsNeverMinimised();
 };
 
 void TestStartUp::liveCopyEndsTheStartSilently()
@@ -291,6 +294,25 @@ void TestStartUp::titlesStandAsGiven()
     QApplication::setApplicationName(QStringLiteral("probe"));
     QCOMPARE(QApplication::applicationDisplayName(), QString("probe"));
     testsupport::initApplication();
+}
+
+// The window manager's minimise button on a modal dialog puts it straight back.
+void TestStartUp::modalDialogIsNeverMinimised()
+{
+    ModalStaysUp::install();
+    QWidget owner;
+    owner.show();
+    QDialog dialog(&owner);
+    dialog.setModal(true);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    dialog.setWindowState(Qt::WindowMinimized);
+    QVERIFY(!dialog.isMinimized());
+    QVERIFY(dialog.isVisible());
+    QDialog plain;   // a window that is not modal keeps the user's choice
+    plain.show();
+    plain.setWindowState(Qt::WindowMinimized);
+    QVERIFY(plain.isMinimized());
 }
 
 int main(int argc, char **argv)
