@@ -14,15 +14,7 @@ int main(int argc, char **argv)
     // Everything the program creates is private to the user, whatever the umask.
     PrivateFiles::restrictUmask();
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tallyrue"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Tallyrue"));
-
-    // Standard buttons and dialogs in Chinese (the start-up messages use them too).
-    QTranslator qtbase;
-    if (qtbase.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtbase);
-    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
-    Skin::apply(app);
+    StartUp::configureApplication(app);
 
     // A second copy ends here, silently; a folder or file that cannot be used ends with
     // one message and a non-zero status. Either way no file is changed.

@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
+#include <QRegularExpression>
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include "app/single_instance.h"
@@ -27,6 +29,57 @@ QString sizeText(const QString &setPath)
     return QLocale::c().formattedDataSize(bytes, 1);
 }
 
+// Columns line up in a terminal: a CJK character takes two cells.
+int cells(const QString &text)
+{
+    int n = 0;
+    for (const QChar c : text)
+        n += (c.unicode() >= 0x1100 && (c.unicode() <= 0x115F || (c.unicode() >= 0x2E80 && c.unicode() <= 0xA4CF)
+                                        || (c.unicode() >= 0xAC00 && c.unicode() <= 0xD7A3)
+                                        || (c.unicode() >= 0xF900 && c.unicode() <= 0xFAFF)
+                                        || (c.unicode() >= 0xFE30 && c.unicode() <= 0xFE4F)
+                                        || (c.unicode() >= 0xFF00 && c.unicode() <= 0xFF60)
+                                        || (c.unicode() >= 0xFFE0 && c.unicode() <= 0xFFE6)))
+                 ? 2
+                 : 1;
+    return n;
+}
+
+QString padded(const QString &text, int width, bool right = false)
+{
+    const QString blanks(std::max(0, width - cells(text)), QLatin1Char(' '));
+    return right ? blanks + text : text + blanks;
+}
+
+// What each data file holds, for a message that says which part of a set is damaged.
+QString fileRole(const QString &fileName)
+{
+    if (fileName == QLatin1String("qel_jz_m.dll"))
+        return QStringLiteral("账本和收支记录");
+    if (fileName == QLatin1String("qel_jz_f.dll"))
+        return QStringLiteral("常用摘要和单位名称");
+    if (fileName == QLatin1String("qel_jz_u.dll"))
+        return QStringLiteral("收支明细和密码设置");
+    return QString();
+}
+
+// A file of the set that failed its check is named in words, the engine's own text
+// following as a detail; any other failure is shown as it came.
+QString failureText(const QString &setPath, const QString &error)
+{
+    static const QRegularExpression damaged(QStringLiteral("^备份文件 (.+) 无法使用：(.*)$"),
+                                            QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch m = damaged.match(error);
+    if (!m.hasMatch())
+        return QStringLiteral("恢复未完成：%1").arg(error);
+    const QString file = QFileInfo(m.captured(1)).fileName();
+    const QString role = fileRole(file);
+    return QStringLiteral("恢复未完成：备份 %1 中的文件 %2%3已损坏，这份备份不能用来恢复，数据文件没有改动。"
+                          "请选用另一份备份。\n详细信息：%4")
+        .arg(QFileInfo(setPath).fileName(), file,
+             role.isEmpty() ? QString() : QStringLiteral("（%1）").arg(role), m.captured(2));
+}
+
 void usage()
 {
     out(QStringLiteral("用法：\n"
@@ -44,9 +97,16 @@ int list(const QString &dataDir)
         return Done;
     }
     out(QStringLiteral("%1 中的备份：").arg(QDir::toNativeSeparators(Backup::folder(dataDir))));
+    QList<QStringList> rows{{QStringLiteral("名称"), QStringLiteral("时间"), QStringLiteral("大小")}};
     for (const Backup::SetInfo &s : sets)
+        rows << QStringList{s.name, s.made.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), sizeText(s.path)};
+    int widths[3] = {0, 0, 0};
+    for (const QStringList &row : rows)
+        for (int c = 0; c < 3; ++c)
+            widths[c] = std::max(widths[c], cells(row[c]));
+    for (const QStringList &row : rows)
         out(QStringLiteral("  %1   %2   %3")
-                .arg(s.name, s.made.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), sizeText(s.path)));
+                .arg(padded(row[0], widths[0]), padded(row[1], widths[1]), padded(row[2], widths[2], true)));
     out(QStringLiteral("恢复其中一份：tallyrue-restore <名称>"));
     return Done;
 }
@@ -84,7 +144,7 @@ int restore(const QString &dataDir, const QString &which)
     out(QStringLiteral("正在检查并恢复备份 %1 …").arg(QDir::toNativeSeparators(setPath)));
     const Backup::RestoreResult r = Backup::restore(dataDir, setPath);
     if (!r.ok) {
-        err(QStringLiteral("恢复未完成：%1").arg(r.error));
+        err(failureText(setPath, r.error));
         return Failed;
     }
     PrivateFiles::tighten(dataDir);

@@ -1,6 +1,11 @@
 #include "app/start_up.h"
 
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <exception>
+#include "app/modal_stays_up.h"
 #include "app/program.h"
 #include "app/single_instance.h"
 #include "data/backup.h"
@@ -9,6 +14,7 @@
 #include "data/db_error.h"
 #include "data/query_model.h"
 #include "ui/message_box.h"
+#include "ui/skin.h"
 
 namespace StartUp {
 namespace {
@@ -26,6 +32,18 @@ Session::~Session()
     // The windows go before the lock that guards their files.
     program.reset();
     instance.reset();
+}
+
+void configureApplication(QApplication &app)
+{
+    QApplication::setApplicationName(QStringLiteral("Tallyrue"));
+    // Standard buttons and dialogs in Chinese (the start-up messages use them too).
+    static QTranslator qtbase;
+    if (qtbase.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtbase);
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    Skin::apply(app);
+    ModalStaysUp::install();
 }
 
 int begin(Session &session)

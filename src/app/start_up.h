@@ -3,6 +3,7 @@
 #include <memory>
 
 class Program;
+class QApplication;
 class SingleInstance;
 
 namespace StartUp {
@@ -15,6 +16,10 @@ struct Session {
     Session(const Session &) = delete;
     Session &operator=(const Session &) = delete;
 };
+
+// The application's name, Chinese standard buttons and dialogs, the skin. No display name
+// is set: the windowing system would append it to every title ("新增收入 — Tallyrue").
+void configureApplication(QApplication &app);
 
 // Makes sure the data folder can be used, takes the single-instance lock and builds the
 // program on the files of the data folder. Returns -1 when the program is ready to be

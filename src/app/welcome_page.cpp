@@ -1,5 +1,7 @@
 #include "app/welcome_page.h"
 
+#include <QApplication>
+
 #include <QGroupBox>
 #include <QLabel>
 #include <QPainter>
@@ -227,11 +229,26 @@ void TFr_wel::showEvent(QShowEvent *event)
     focusPasswordWhenLocked();
 }
 
+void TFr_wel::changeEvent(QEvent *event)
+{
+    QFrame::changeEvent(event);
+    // Back from a dialog or another program: the lock panel's field takes the keys again.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        const QWidget *at = QApplication::focusWidget();
+        if (!at || !m_lock->isAncestorOf(at))
+            focusPasswordWhenLocked();
+    }
+}
+
 void TFr_wel::focusPasswordWhenLocked()
 {
     // Whoever meets the lock panel can type at once.
-    if (isVisible() && !m_lock->isHidden() && m_quick->isHidden())
+    if (isVisible() && !m_lock->isHidden() && m_quick->isHidden()) {
         m_password->setFocus(Qt::OtherFocusReason);
+        // After a modal window the window manager may leave no window active.
+        if (!isActiveWindow())
+            window()->activateWindow();
+    }
 }
 
 QString TFr_wel::newsAddress() { return QStringLiteral("https://tallyrue.example/news/"); }

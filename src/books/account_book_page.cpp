@@ -1,11 +1,14 @@
 #include "books/account_book_page.h"
 
+#include <QComboBox>
 #include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QShortcut>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include "books/quick_search.h"
@@ -15,6 +18,7 @@
 #include "data/recycle_bin.h"
 #include "data/data_module.h"
 #include "records/entry_dialog.h"
+#include "ui/button_key.h"
 #include "ui/data_grid.h"
 #include "ui/guard.h"
 #include "ui/message_box.h"
@@ -118,18 +122,21 @@ TFr_zhangben::TFr_zhangben(QWidget *parent) : QFrame(parent)
     struct Tool {
         const char *name, *caption, *icon;
         void (TFr_zhangben::*slot)();
+        const char *key = nullptr;
     };
+    // Enter on a row opens its details like "明 细" (the grid's own key, below); Ctrl+F
+    // goes straight into the quick search's first box.
     const Tool left[] = {
         {"bsSkinSpeedButton2", "新收入", "tool_new_shouru", &TFr_zhangben::bsSkinSpeedButton2Click},
         {"bsSkinSpeedButton3", "新支出", "tool_new_zhichu", &TFr_zhangben::bsSkinSpeedButton3Click},
         {nullptr, nullptr, nullptr, nullptr},
         {"bsSkinSpeedButton12", "明 细", "tool_mingxi", &TFr_zhangben::bsSkinSpeedButton12Click},
-        {"bsSkinSpeedButton5", "修改选中", "tool_edit", &TFr_zhangben::bsSkinSpeedButton5Click},
-        {"bsSkinSpeedButton6", "删除选中", "tool_delete", &TFr_zhangben::bsSkinSpeedButton6Click},
+        {"bsSkinSpeedButton5", "修改选中", "tool_edit", &TFr_zhangben::bsSkinSpeedButton5Click, "F2"},
+        {"bsSkinSpeedButton6", "删除选中", "tool_delete", &TFr_zhangben::bsSkinSpeedButton6Click, "Del"},
         {nullptr, nullptr, nullptr, nullptr},
-        {"bsSkinSpeedButton7", "速 查", "tool_search", &TFr_zhangben::bsSkinSpeedButton7Click},
-        {"bsSkinSpeedButton4", "刷新", "tool_refresh", &TFr_zhangben::bsSkinSpeedButton4Click},
-        {"bsSkinSpeedButton9", "打 印", "tool_print", &TFr_zhangben::bsSkinSpeedButton9Click},
+        {"bsSkinSpeedButton7", "速 查", "tool_search", &TFr_zhangben::bsSkinSpeedButton7Click, "Ctrl+F"},
+        {"bsSkinSpeedButton4", "刷新", "tool_refresh", &TFr_zhangben::bsSkinSpeedButton4Click, "F5"},
+        {"bsSkinSpeedButton9", "打 印", "tool_print", &TFr_zhangben::bsSkinSpeedButton9Click, "Ctrl+P"},
         {"bsSkinSpeedButton8", "帮 助", "tool_help", &TFr_zhangben::bsSkinSpeedButton8Click},
     };
     for (const Tool &t : left) {
@@ -141,6 +148,14 @@ TFr_zhangben::TFr_zhangben(QWidget *parent) : QFrame(parent)
                                     QString::fromLatin1(t.icon));
         connect(b, &QToolButton::clicked, this, t.slot);
         tools->addWidget(b);
+        if (!t.key)
+            continue;
+        QShortcut *key = ui::giveKey(b, QKeySequence(QString::fromLatin1(t.key)));
+        if (b->objectName() == QLatin1String("bsSkinSpeedButton7"))
+            connect(key, &QShortcut::activated, this, [this] {
+                if (m_search->isVisible())
+                    m_search->kindBox()->setFocus(Qt::ShortcutFocusReason);
+            });
     }
     tools->addStretch(1);
     auto *current = new QLabel(QStringLiteral("当前账本: "), bar);
@@ -184,6 +199,8 @@ TFr_zhangben::TFr_zhangben(QWidget *parent) : QFrame(parent)
     // However small the window, the grid keeps room for a screenful of entries.
     m_grid->setMinimumRows(8);
     m_grid->viewport()->installEventFilter(this);
+    m_grid->installEventFilter(this);
+    m_grid->setToolTip(QString());
     m_sort = new TitleSort(m_grid);
     page->addWidget(m_grid, 1);
 
@@ -251,6 +268,7 @@ void TFr_zhangben::attachData(TDataModule2 *dm)
         columns << c;
     }
     m_grid->setQuery(dm->Query_jz_ab, columns);
+    m_grid->setColumnFit({5, 6, 7, 8, 9, 10}, {3, 4});
 
     Query *book = dm->Query_zhangben;
     bindLabel(m_bookName, book, QStringLiteral("a1"));
@@ -429,6 +447,15 @@ bool TFr_zhangben::eventFilter(QObject *watched, QEvent *event)
         if (me->button() == Qt::LeftButton && m_switch->rect().contains(me->position().toPoint()))
             bsSkinStdLabel1Click();
         return false;
+    }
+    // Enter on the grid opens the details of the selected row, as a double click does.
+    if (watched == m_grid && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter)
+            && !(static_cast<QKeyEvent *>(event)->modifiers() & ~Qt::KeypadModifier)) {
+            bsSkinDBGrid1DblClick();
+            return true;
+        }
     }
     // The whole grid answers a double click, empty area included, so an empty list refuses.
     if (watched == m_grid->viewport() && event->type() == QEvent::MouseButtonDblClick) {

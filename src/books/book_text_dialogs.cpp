@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include "books/book_command.h"
+#include "data/book_refresh.h"
 #include "data/data_module.h"
 #include "data/query.h"
 #include "ui/centre_on_screen.h"
@@ -120,6 +121,10 @@ void BookTextDialog::runUpdate(const QString &sql, const QString &text)
 {
     books::runCommand(m_change, sql, {m_key->text(), text});
     m_dm->Query_jz_aa->reopen();
+    // The account-book page shows the current book's row: a name or remark it no longer
+    // has would be wrong, so that one row is read again (nothing else of the book changed).
+    if (m_key->text() == BookRefresh::bookKey(*m_dm))
+        m_dm->Query_zhangben->reopen();
     accept();
 }
 

@@ -222,7 +222,8 @@ void Tqiehuan::bsSkinSpeedButton1Click()
             return;
         const Query *list = m_dm->Query_jz_aa;
         m_rename->setBook(list->field(QStringLiteral("aid")), list->field(QStringLiteral("a1")));
-        m_rename->exec();
+        if (m_rename->exec() == QDialog::Accepted && m_rename->bookKey() == BookRefresh::bookKey(*m_dm))
+            setCurrentBookName(m_dm->Query_zhangben->value(0, QStringLiteral("a1")));
     });
 }
 

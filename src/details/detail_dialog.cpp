@@ -85,7 +85,8 @@ void DetailDialog::buildUi()
     ui::fieldLabel(this, QStringLiteral("金  额:"), labelX, y, 54);
     m_amount = new AmountField(this);
     m_amount->setObjectName(QStringLiteral("bsSkinSpinEdit1"));
-    m_amount->setGeometry(fieldX, y - 1, 110, 24);
+    // Wide enough for the longest amount in the dialog's own font.
+    m_amount->setGeometry(fieldX, y - 1, std::max(110, m_amount->widthFor(AmountField::LongestText)), 24);
     y += step;
 
     ui::fieldLabel(this, QStringLiteral("备  注:"), labelX, y, 54);

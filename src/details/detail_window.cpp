@@ -116,6 +116,7 @@ Tmingxi::Tmingxi(TDataModule2 *dm, QWidget *parent) : QDialog(parent), m_dm(dm)
         cols << col;
     }
     m_grid->setQuery(dm->Query_jz_ua, cols);
+    m_grid->setColumnFit({4}, {2, 3});
     m_grid->viewport()->installEventFilter(this);
     m_grid->installEventFilter(this);
 }

@@ -14,8 +14,10 @@
 #include <QResizeEvent>
 #include <QStyle>
 #include <QStyleOptionFrame>
+#include <QStyleOptionSpinBox>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <charconv>
 #include <stdexcept>
 #include <string>
@@ -130,9 +132,75 @@ QString centsText(Int128 cents)
     return s;
 }
 
+// A plain decimal number: an optional "-" first, digits with at most one point, at least one
+// digit (".5" and "5." are numbers). Gives its digits and where the point stands.
+struct PlainNumber
+{
+    bool negative = false;
+    QString whole;    // digits before the point
+    QString fraction; // digits after it
+};
+
+bool parsePlain(const QString &t, PlainNumber &out)
+{
+    qsizetype i = 0;
+    out = PlainNumber();
+    if (t.startsWith(u'-')) {
+        out.negative = true;
+        i = 1;
+    }
+    bool point = false;
+    bool digit = false;
+    for (; i < t.size(); ++i) {
+        const QChar c = t.at(i);
+        if (c >= u'0' && c <= u'9') {
+            digit = true;
+            (point ? out.fraction : out.whole).append(c);
+        } else if (c == u'.' && !point) {
+            point = true;
+        } else {
+            return false;
+        }
+    }
+    return digit;
+}
+
+// The number with exactly two decimals, rounded on its digits, halves away from zero;
+// never "-0.00".
+QString twoDecimals(const PlainNumber &n)
+{
+    QString whole = n.whole;
+    while (whole.size() > 1 && whole.front() == u'0')
+        whole.remove(0, 1);
+    if (whole.isEmpty())
+        whole = QStringLiteral("0");
+    QString digits = whole + (n.fraction + QStringLiteral("00")).left(2);
+    if (n.fraction.size() > 2 && n.fraction.at(2) >= u'5') {
+        // Add one cent to the digit string, carrying leftwards.
+        qsizetype k = digits.size() - 1;
+        for (; k >= 0; --k) {
+            if (digits.at(k) == u'9') {
+                digits[k] = u'0';
+            } else {
+                digits[k] = QChar(digits.at(k).unicode() + 1);
+                break;
+            }
+        }
+        if (k < 0)
+            digits.prepend(u'1');
+    }
+    QString text = digits.left(digits.size() - 2) + QLatin1Char('.') + digits.right(2);
+    const bool zero = std::all_of(digits.cbegin(), digits.cend(), [](QChar c) { return c == u'0'; });
+    if (n.negative && !zero)
+        text.prepend(u'-');
+    return text;
+}
+
+// A text the value follows: a well-formed number, or one that starts with its point.
 bool parseWellFormed(const QString &t, double &out)
 {
-    if (!AmountField::isWellFormed(t))
+    PlainNumber plain;
+    if (!AmountField::isWellFormed(t) && !parsePlain(t, plain))
         return false;
     const QByteArray bytes = t.toLatin1();
     double v = 0;
@@ -186,7 +254,27 @@ QString AmountField::text() const
 
 void AmountField::setText(const QString &t)
 {
-    lineEdit()->setText(t);
+    lineEdit()->setText(roundedText(t));
+}
+
+QString AmountField::roundedText(const QString &t)
+{
+    // Cents are all the field holds: more decimals are rounded on the digits, never
+    // through a double (2.675 becomes 2.68).
+    PlainNumber n;
+    if (!parsePlain(t, n) || n.fraction.size() <= 2)
+        return t;
+    return twoDecimals(n);
+}
+
+QString AmountField::exactText() const
+{
+    if (!m_exact.isEmpty())
+        return m_exact;
+    PlainNumber n;
+    if (parsePlain(text(), n))
+        return twoDecimals(n);
+    return format(m_value);
 }
 
 bool AmountField::isWellFormed(const QString &t)
@@ -321,14 +409,24 @@ AmountField::Typed AmountField::checkTyped(const QString &s) const
     const QLineEdit *edit = lineEdit();
     // The rules judge the text as it will be: what the typed characters replace is gone.
     QString seen = edit->text();
-    if (edit->hasSelectedText())
-        seen.remove(edit->selectionStart(), edit->selectedText().size());
+    qsizetype at = edit->cursorPosition();
+    if (edit->hasSelectedText()) {
+        at = edit->selectionStart();
+        seen.remove(at, edit->selectedText().size());
+    }
     const qsizetype kept = seen.size();
     for (const QChar c : s) {
         const bool ok = (c >= u'0' && c <= u'9') || ((c == u'-' || c == u'.') && !seen.contains(c));
         if (!ok)
             return Typed::Refused;
-        seen.append(c);
+        seen.insert(at++, c);
+    }
+    // Cents are the smallest unit: a third digit after the point is refused.
+    const qsizetype point = seen.indexOf(u'.');
+    if (point >= 0) {
+        const QStringView after = QStringView(seen).mid(point + 1);
+        if (std::count_if(after.begin(), after.end(), [](QChar c) { return c.isDigit(); }) > 2)
+            return Typed::Refused;
     }
     if (kept + s.size() > MaxLength)
         return Typed::TooLong;
@@ -355,12 +453,34 @@ void AmountField::pasteFrom(int mode)
         refuse();
 }
 
+void AmountField::focusInEvent(QFocusEvent *event)
+{
+    QAbstractSpinBox::focusInEvent(event);
+    // Typing replaces what the field shows, however the focus came: a cursor left after
+    // "0.00" would turn a typed 12 into 0.0012.
+    const Qt::FocusReason reason = event->reason();
+    if (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason)
+        return;
+    selectAll();
+    // The press that brought the focus would place the cursor and undo the selection.
+    m_focusPress = reason == Qt::MouseFocusReason;
+}
+
 void AmountField::focusOutEvent(QFocusEvent *event)
 {
+    m_focusPress = false;
+    m_swallowDrag = false;
     QAbstractSpinBox::focusOutEvent(event);
     // A context menu or another window taking over does not move the focus away from the field.
     if (event->reason() != Qt::PopupFocusReason && event->reason() != Qt::ActiveWindowFocusReason)
         rewriteFromValue();
+}
+
+void AmountField::mousePressEvent(QMouseEvent *event)
+{
+    // A press on the spin buttons: the next click into the text is no focusing click.
+    m_focusPress = false;
+    QAbstractSpinBox::mousePressEvent(event);
 }
 
 void AmountField::wheelEvent(QWheelEvent *event)
@@ -399,6 +519,32 @@ void AmountField::contextMenuEvent(QContextMenuEvent *event)
 
 bool AmountField::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == lineEdit()) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+            if (m_focusPress && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+                // The click that focused the field keeps the whole text selected; a
+                // second click places the cursor as usual.
+                m_focusPress = false;
+                m_swallowDrag = true;
+                return true;
+            }
+            m_focusPress = false;
+            break;
+        case QEvent::MouseMove:
+            if (m_swallowDrag)
+                return true;
+            break;
+        case QEvent::MouseButtonRelease:
+            if (m_swallowDrag && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+                m_swallowDrag = false;
+                return true;
+            }
+            break;
+        default:
+            break;
+        }
+    }
     if (watched == lineEdit() && event->type() == QEvent::MouseButtonRelease) {
         auto *me = static_cast<QMouseEvent *>(event);
         if (me->button() == Qt::MiddleButton) {
@@ -408,19 +554,6 @@ bool AmountField::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QAbstractSpinBox::eventFilter(watched, event);
-}
-
-void AmountField::resizeEvent(QResizeEvent *event)
-{
-    QAbstractSpinBox::resizeEvent(event);
-    fitFont();
-}
-
-void AmountField::changeEvent(QEvent *event)
-{
-    QAbstractSpinBox::changeEvent(event);
-    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
-        fitFont();
 }
 
 namespace {
@@ -436,45 +569,32 @@ int widestAmount(const QFontMetrics &fm, int chars)
 }
 } // namespace
 
-void AmountField::fitFont()
+int AmountField::widthFor(int chars) const
 {
-    QLineEdit *edit = lineEdit();
-    // The room the line edit gives its text, worked out as it does when it paints.
+    const QLineEdit *edit = lineEdit();
+    // The room the line edit gives its text, worked out as it does when it paints; the rest
+    // of the field's width (frame, spin buttons) stays the same whatever the width.
+    ensurePolished();
+    edit->ensurePolished();
+    QStyleOptionSpinBox box;
+    initStyleOption(&box);
+    box.rect = QRect(0, 0, std::max(width(), 200), std::max(height(), 24));
+    const QRect editRect = style()->subControlRect(QStyle::CC_SpinBox, &box, QStyle::SC_SpinBoxEditField, this);
     QStyleOptionFrame opt;
     opt.initFrom(edit);
-    opt.rect = edit->rect();
+    opt.rect = QRect(QPoint(0, 0), editRect.size());
     opt.lineWidth = edit->hasFrame() ? edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, edit) : 0;
     opt.midLineWidth = 0;
     opt.state |= QStyle::State_Sunken;
     const QRect contents = edit->style()->subElementRect(QStyle::SE_LineEditContents, &opt, edit)
                                .marginsRemoved(edit->textMargins());
     const int innerMargin = 2; // the line edit's own blank on either side
-    const int room = contents.width() - 2 * innerMargin - 1; // and the cursor
-    const int chars = std::max<int>(LongestText, int(text().size()));
-    m_fittedFor = chars;
-    if (room <= 0)
-        return;
-    QFont f = font();
-    const bool points = f.pointSizeF() > 0;
-    const qreal full = points ? f.pointSizeF() : f.pixelSize();
-    const qreal step = points ? 0.5 : 1.0;
-    for (qreal size = full; size >= (points ? 5.0 : 7.0); size -= step) {
-        if (points)
-            f.setPointSizeF(size);
-        else
-            f.setPixelSize(int(size));
-        if (widestAmount(QFontMetrics(f), chars) <= room)
-            break;
-    }
-    if (edit->font() != f)
-        edit->setFont(f);
+    const int overhead = box.rect.width() - contents.width() + 2 * innerMargin + 1; // and the cursor
+    return widestAmount(QFontMetrics(edit->font()), chars) + overhead;
 }
 
 void AmountField::onTextChanged(const QString &t)
 {
-    // Only texts longer than the longest typed one need a smaller font still.
-    if (t.size() > LongestText || (m_fittedFor > LongestText && t.size() != m_fittedFor))
-        fitFont();
     if (m_rewriting)
         return;
     double v = 0;

@@ -26,6 +26,12 @@ public:
     // Program-set text: it stands as set (no length limit) and the value follows it when
     // it is well-formed, emitting changed() when that moves the value.
     void setText(const QString &t);
+    // A number with more than two decimals rounded to cents on its digits, halves away from
+    // zero (2.675 -> 2.68, -2.675 -> -2.68); any other text as it is.
+    static QString roundedText(const QString &t);
+    // The field's amount with exactly two decimals, taken from its digits where the text is
+    // a number, so that a value that follows it keeps every cent.
+    QString exactText() const;
 
     // Not empty, not a lone "-", only digits, "-" and "."; "-" at most once and only first;
     // "." at most once and not first.
@@ -41,6 +47,10 @@ public:
     // two decimals.
     static QString storedText(const QString &text, double value);
 
+    // The width at which a text of that many characters shows whole in the field's own
+    // font; dialogs size the field by it (the font is never made smaller to fit).
+    int widthFor(int chars) const;
+
     void stepBy(int steps) override;
 
 Q_SIGNALS:
@@ -51,12 +61,12 @@ Q_SIGNALS:
 protected:
     StepEnabled stepEnabled() const override;
     void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
-    void changeEvent(QEvent *event) override;
 
 private:
     void onTextChanged(const QString &t);
@@ -66,12 +76,10 @@ private:
     Typed checkTyped(const QString &s) const;
     void refuse();
     void pasteFrom(int mode);
-    // The text is drawn in the field's font, narrowed as far as needed for the longest text
-    // (or the text shown, when longer) to fit whole.
-    void fitFont();
 
     double m_value = 0.0;
     QString m_exact;       // the exact text of m_value when the program gave one
     bool m_rewriting = false;
-    int m_fittedFor = 0;   // the text length the font was last fitted for
+    bool m_focusPress = false;  // the focus came by a click whose press is still to come
+    bool m_swallowDrag = false; // that press was swallowed: its drag and release are too
 };

@@ -50,7 +50,6 @@ EntryDialog::EntryDialog(Kind kind, Mode mode, TDataModule2 *dm, QWidget *parent
     // Only a close button; it acts like "取  消" (reject).
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                    | Qt::WindowCloseButtonHint);
-    setFixedSize(income ? 472 : 474, kClientHeight);
     buildUi();
 }
 
@@ -58,7 +57,7 @@ void EntryDialog::buildUi()
 {
     const bool income = m_kind == Kind::Income;
     const bool editor = m_mode == Mode::Edit;
-    const int width = income ? 472 : 474;
+    int width = income ? 472 : 474;
 
     // Left column: (kind), summary, counterparty, date.
     int y = kFirstRow;
@@ -124,7 +123,7 @@ void EntryDialog::buildUi()
                                 this);
     group->setObjectName(QStringLiteral("amountGroup"));
     // As wide as the left column leaves room for: the amounts need it (up to 18 characters).
-    const int groupX = 236;
+    const int groupX = 232;
     group->setGeometry(groupX, 10, width - groupX - 6, 164);
     const QStringList labels = income
         ? QStringList{QStringLiteral("收入总额:"), QStringLiteral("已收金额:"), QStringLiteral("应收账款:")}
@@ -134,12 +133,22 @@ void EntryDialog::buildUi()
         const int gy = 30 + i * 42;
         if (i == 0)
             ui::requiredStar(group, 5, gy);
-        ui::fieldLabel(group, labels[i], 14, gy, 60);
+        ui::fieldLabel(group, labels[i], 11, gy, 60);
         auto *f = new AmountField(group);
         f->setObjectName(QStringLiteral("bsSkinEdit%1").arg(i + 1));
-        f->setGeometry(76, gy - 1, group->width() - 76 - 6, 24);
+        f->setGeometry(72, gy - 1, group->width() - 72 - 6, 24);
         *fields[i] = f;
     }
+    // The amounts show whole in the dialog's own font, the longest typed amount and a
+    // difference of two of them; where the font needs more room the dialog grows.
+    const int extra = m_total->widthFor(AmountField::LongestText + 1) - m_total->width();
+    if (extra > 0) {
+        width += extra;
+        group->resize(group->width() + extra, group->height());
+        for (AmountField *f : {m_total, m_settled, m_outstanding})
+            f->resize(f->width() + extra, f->height());
+    }
+    setFixedSize(width, kClientHeight);
 
     m_save = new QPushButton(QStringLiteral("保  存"), this);
     m_save->setObjectName(QStringLiteral("bsSkinButton1"));
@@ -236,7 +245,8 @@ void EntryDialog::FormShow()
 
 void EntryDialog::bsSkinEdit1Change()
 {
-    m_settled->setValue(m_total->value());
+    // From the total's digits, not its double: 123456789012345.67 keeps its cents.
+    m_settled->setExactValue(m_total->exactText());
 }
 
 void EntryDialog::recomputeOutstanding()

@@ -16,6 +16,7 @@
 #include <QTabWidget>
 #include <QToolTip>
 #include <QValueAxis>
+#include <cmath>
 #include <QVBoxLayout>
 #include "data/book_cache.h"
 #include "data/book_refresh.h"
@@ -70,8 +71,23 @@ void fitAxis(QValueAxis *axis, double low, double high)
         high = 1;
     // A little room beyond the largest value, so its bar and point are not cut at the edge.
     const double room = (high - low) * 0.05;
-    axis->setRange(low < 0 ? low - room : low, high > 0 ? high + room : high);
-    axis->applyNiceNumbers();
+    low = low < 0 ? low - room : low;
+    high = high > 0 ? high + room : high;
+    // Round ticks worked out here: the axis's own rounding ran a chart with one expense
+    // of -12.50 out to -5000.
+    const double rough = (high - low) / 4;
+    const double magnitude = std::pow(10.0, std::floor(std::log10(rough)));
+    double step = magnitude * 10;
+    for (double f : {1.0, 2.0, 2.5, 5.0}) {
+        if (magnitude * f >= rough) {
+            step = magnitude * f;
+            break;
+        }
+    }
+    const double from = std::floor(low / step) * step;
+    const double to = std::ceil(high / step) * step;
+    axis->setRange(from, to);
+    axis->setTickCount(int(std::lround((to - from) / step)) + 1);
 }
 
 QChartView *viewOf(QChart *c, const QString &name, QWidget *parent)

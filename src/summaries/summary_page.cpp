@@ -11,6 +11,7 @@
 #include "books/title_sort.h"
 #include "data/book_refresh.h"
 #include "data/data_module.h"
+#include "ui/button_key.h"
 #include "ui/data_grid.h"
 #include "ui/guard.h"
 #include "ui/skin.h"
@@ -79,10 +80,11 @@ SummaryPage::SummaryPage(Kind kind, QWidget *parent) : QFrame(parent), m_kind(ki
     struct Tool {
         const char *name, *caption, *icon;
         void (SummaryPage::*slot)();
+        const char *key = nullptr; // the same keys as the account-book page
     };
     const Tool buttons[] = {
-        {"bsSkinSpeedButton4", "刷新", "tool_refresh", &SummaryPage::bsSkinSpeedButton4Click},
-        {"bsSkinSpeedButton9", "打 印", "tool_print", &SummaryPage::bsSkinSpeedButton9Click},
+        {"bsSkinSpeedButton4", "刷新", "tool_refresh", &SummaryPage::bsSkinSpeedButton4Click, "F5"},
+        {"bsSkinSpeedButton9", "打 印", "tool_print", &SummaryPage::bsSkinSpeedButton9Click, "Ctrl+P"},
         {"bsSkinSpeedButton8", "帮 助", "tool_help", &SummaryPage::bsSkinSpeedButton8Click},
     };
     for (const Tool &t : buttons) {
@@ -90,6 +92,8 @@ SummaryPage::SummaryPage(Kind kind, QWidget *parent) : QFrame(parent), m_kind(ki
                                     QString::fromLatin1(t.icon));
         connect(b, &QToolButton::clicked, this, t.slot);
         tools->addWidget(b);
+        if (t.key)
+            ui::giveKey(b, QKeySequence(QString::fromLatin1(t.key)));
     }
     tools->addStretch(1);
     m_kindLabel = new QLabel(QString::fromUtf8(k.kind), bar);
@@ -161,6 +165,7 @@ void SummaryPage::attachData(TDataModule2 *dm)
         columns << c;
     }
     m_grid->setQuery(m_query, columns);
+    m_grid->setColumnFit({5, 6, 7}, {3, 4});
 }
 
 void SummaryPage::rebuildList()

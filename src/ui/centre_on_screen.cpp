@@ -11,9 +11,12 @@ void centreOnScreen(QWidget *window)
     QScreen *s = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
     if (!s)
         return;
-    const QRect avail = s->availableGeometry();
-    const QRect frame = window->frameGeometry();
-    window->move(avail.center() - QPoint(frame.width() / 2, frame.height() / 2));
+    // The client area is placed, not the frame: the frame's size is known only after the
+    // first showing, and a frame position is read back by the window manager with the
+    // title bar added, which moved a dialog lower on every later showing.
+    QRect client(QPoint(0, 0), window->size());
+    client.moveCenter(s->availableGeometry().center());
+    window->setGeometry(client);
 }
 
 } // namespace ui

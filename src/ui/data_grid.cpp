@@ -2,7 +2,10 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QPainter>
 #include <QScrollBar>
+#include <QStyle>
+#include <algorithm>
 #include "ui/guard.h"
 #include "ui/message_box.h"
 #include "ui/wheel_rule.h"
@@ -28,6 +31,8 @@ DataGrid::DataGrid(const QString &objectName, Mode mode, QWidget *parent)
         ui::guard(this, [this, column] { Q_EMIT titleClicked(column); });
     });
     if (mode == Mode::ReadOnly) {
+        // Tab leaves a list for the next control; the arrow keys move between rows.
+        setTabKeyNavigation(false);
         setEditTriggers(NoEditTriggers);
         verticalHeader()->hide();
         WheelRule::install(this);
@@ -43,8 +48,14 @@ void DataGrid::setQuery(Query *query, const QList<QueryModel::Column> &columns)
     m_model->setEditable(m_mode == Mode::Editable);
     setModel(m_model);
     delete old;
-    for (int i = 0; i < columns.size(); ++i)
+    m_baseWidths.clear();
+    for (int i = 0; i < columns.size(); ++i) {
         setColumnWidth(i, columns[i].width);
+        m_baseWidths << columns[i].width;
+    }
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] { fitColumns(true); });
+    connect(m_model, &QAbstractItemModel::dataChanged, this, [this] { fitColumns(false); });
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, [this] { fitColumns(false); });
     connect(m_model, &QueryModel::failed, this, [this](const QString &text) { msg::error(this, text); });
     connect(query, &Query::currentRowChanged, this, &DataGrid::followQuery);
     // The row marker ("*" while a row is edited) lives in the row header, which a change of
@@ -149,10 +160,112 @@ void DataGrid::scrollContentsBy(int dx, int dy)
 {
     retryReads();
     QTableView::scrollContentsBy(dx, dy);
+    if (dy != 0)
+        fitColumns(false);
+}
+
+void DataGrid::setColumnFit(const QList<int> &fit, const QList<int> &stretch)
+{
+    m_fit = fit;
+    m_stretch = stretch;
+    fitColumns(true);
+}
+
+void DataGrid::resizeEvent(QResizeEvent *event)
+{
+    QTableView::resizeEvent(event);
+    fitColumns(true);
+}
+
+void DataGrid::fitColumns(bool share)
+{
+    if (m_fitting || !m_model || (m_fit.isEmpty() && m_stretch.isEmpty()))
+        return;
+    m_fitting = true;
+    const int columns = m_model->columnCount();
+    const int rows = m_model->rowCount();
+    int first = rows > 0 ? std::max(0, rowAt(0)) : 0;
+    int last = rowAt(viewport()->height() - 1);
+    if (last < 0)
+        last = rows - 1;
+    // Only the rows in view are read: a million-row list costs no more than a screenful.
+    const QFontMetrics fm(font());
+    const int margin = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 6;
+    bool grew = false;
+    for (int c : std::as_const(m_fit)) {
+        if (c < 0 || c >= columns)
+            continue;
+        int need = c < m_baseWidths.size() ? m_baseWidths[c] : 0;
+        for (int r = first; r <= last && r < rows; ++r)
+            need = std::max(need, fm.horizontalAdvance(m_model->data(m_model->index(r, c), Qt::DisplayRole).toString()) + margin);
+        if (share ? columnWidth(c) != need : columnWidth(c) < need) {
+            setColumnWidth(c, need);
+            grew = true;
+        }
+    }
+    if (share || grew) {
+        // What the columns leave free of the grid's width goes to the stretch columns; they
+        // give it back (down to their own widths) when the grid narrows or an amount grows.
+        int used = 0;
+        for (int c = 0; c < columns; ++c)
+            if (!isColumnHidden(c))
+                used += columnWidth(c);
+        int free = viewport()->width() - used;
+        QList<int> stretch;
+        for (int c : std::as_const(m_stretch))
+            if (c >= 0 && c < columns && !isColumnHidden(c))
+                stretch << c;
+        for (int i = 0; i < stretch.size() && free != 0; ++i) {
+            const int c = stretch[i];
+            const int base = c < m_baseWidths.size() ? m_baseWidths[c] : columnWidth(c);
+            const int share = free / int(stretch.size() - i);
+            const int width = std::max(base, columnWidth(c) + share);
+            free -= width - columnWidth(c);
+            setColumnWidth(c, width);
+        }
+    }
+    m_fitting = false;
 }
 
 void DataGrid::mousePressEvent(QMouseEvent *event)
 {
     retryReads();
     QTableView::mousePressEvent(event);
+}
+
+void DataGrid::paintEvent(QPaintEvent *event)
+{
+    QTableView::paintEvent(event);
+    // The keyboard's place in a list: the whole current row is framed while the grid has
+    // the focus (the selection alone looks the same with or without it).
+    if (m_mode != Mode::ReadOnly || !hasFocus() || !m_model)
+        return;
+    const QModelIndex current = currentIndex();
+    if (!current.isValid())
+        return;
+    const int columns = m_model->columnCount();
+    QRect row;
+    for (int c = 0; c < columns; ++c) {
+        if (!isColumnHidden(c))
+            row = row.united(visualRect(m_model->index(current.row(), c)));
+    }
+    if (row.isEmpty())
+        return;
+    QPainter painter(viewport());
+    QPen pen(QColor(0xFF, 0xD2, 0x4A));
+    pen.setWidth(2);
+    painter.setPen(pen);
+    painter.drawRect(row.adjusted(1, 1, -2, -2));
+}
+
+void DataGrid::focusInEvent(QFocusEvent *event)
+{
+    QTableView::focusInEvent(event);
+    viewport()->update();
+}
+
+void DataGrid::focusOutEvent(QFocusEvent *event)
+{
+    QTableView::focusOutEvent(event);
+    viewport()->update();
 }

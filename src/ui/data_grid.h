@@ -25,6 +25,10 @@ public:
     // editor, as leaving the cell would. False when no editor was open.
     bool commitEditor();
 
+    // Amount columns (fit) grow to the widest text they show, so an amount is never cut
+    // short; the room the grid has beyond its columns goes to the stretch columns.
+    void setColumnFit(const QList<int> &fit, const QList<int> &stretch);
+
     // The grid never gets less height than its titles and this many whole rows need.
     void setMinimumRows(int rows);
     QSize minimumSizeHint() const override;
@@ -39,12 +43,22 @@ protected:
     // Moving in the grid reads again the rows a failed read left empty.
     void scrollContentsBy(int dx, int dy) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
 private:
     void followQuery(int row);
+    // Widens the fit columns for the rows in view; with share, also hands out the room left.
+    void fitColumns(bool share);
     void retryReads();
     Mode m_mode;
     QueryModel *m_model = nullptr;
     bool m_syncing = false;
     int m_minimumRows = 0;
+    QList<int> m_fit;
+    QList<int> m_stretch;
+    QList<int> m_baseWidths; // the widths the columns were given
+    bool m_fitting = false;
 };

@@ -1,6 +1,8 @@
 #include "ui/message_box.h"
 
 #include <QApplication>
+#include <QGridLayout>
+#include <QSpacerItem>
 
 namespace msg {
 namespace {
@@ -26,6 +28,7 @@ QMessageBox::StandardButton run(Kind kind, QWidget *parent, const QString &capti
     }
     QMessageBox box(icon, caption, text, buttons, parent);
     box.setDefaultButton(QMessageBox::Ok);
+    fitTitle(box);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 } // namespace
@@ -45,6 +48,20 @@ bool confirmDelete(QWidget *parent, const QString &text)
 void error(QWidget *parent, const QString &text)
 {
     run(Kind::Error, parent, appTitle(), text, QMessageBox::Ok, QMessageBox::Critical);
+}
+
+void fitTitle(QMessageBox &box)
+{
+    auto *grid = qobject_cast<QGridLayout *>(box.layout());
+    if (!grid)
+        return;
+    // Title bars use a larger, often bold font, and carry the window's buttons.
+    QFont titleFont = box.font();
+    titleFont.setBold(true);
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.25);
+    const int need = QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) + 160;
+    grid->addItem(new QSpacerItem(need, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                  grid->columnCount());
 }
 
 void setScripted(bool on)

@@ -24,6 +24,10 @@ bool confirmDelete(QWidget *parent, const QString &text);
 // The general error box for failures the user cannot mend (database errors).
 void error(QWidget *parent, const QString &text);
 
+// Widens a box so the window manager has room for its whole title beside its buttons
+// (a short text would leave "Ta…e").
+void fitTitle(QMessageBox &box);
+
 // --- scripted mode for tests ---
 void setScripted(bool on);
 bool scripted();

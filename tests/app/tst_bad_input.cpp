@@ -312,7 +312,9 @@ bool twoDecimals(const QString &t)
 bool wellFormed(const QString &t)
 {
     static const QRegularExpression re(QStringLiteral("^-?[0-9][0-9]*(\\.[0-9]*)?$|^-[0-9]*\\.[0-9]*$"));
-    return t != QLatin1String("-") && t != QLatin1String("-.") && re.match(t).hasMatch();
+    // A number that starts with its point (".5") is one too: the value follows it.
+    static const QRegularExpression pointFirst(QStringLiteral("^\\.[0-9]+$"));
+    return t != QLatin1String("-") && t != QLatin1String("-.") && (re.match(t).hasMatch() || pointFirst.match(t).hasMatch());
 }
 
 // A plain decimal in units of 10^-scale.
@@ -397,13 +399,22 @@ bool amountChars(const QString &t)
            && std::all_of(t.begin(), t.end(), [](QChar c) { return c.isDigit() && c.unicode() < 0x80 ? true : c == u'-' || c == u'.'; });
 }
 
-bool typedOk(QString seen, const QString &s)
+bool typedOk(QString seen, const QString &s, int at)
 {
     for (QChar c : s) {
         const bool ok = (c >= u'0' && c <= u'9') || ((c == u'-' || c == u'.') && !seen.contains(c));
         if (!ok)
             return false;
-        seen += c;
+        seen.insert(at++, c);
+    }
+    // Cents are the smallest unit: no third digit after the point.
+    const qsizetype point = seen.indexOf(u'.');
+    if (point >= 0) {
+        int decimals = 0;
+        for (qsizetype i = point + 1; i < seen.size(); ++i)
+            decimals += seen[i].isDigit();
+        if (decimals > 2)
+            return false;
     }
     return true;
 }
@@ -461,7 +472,7 @@ struct Amounts {
         if (kind <= 5) {
             const QString k = g.pick(amountKeys());
             typeKey(a, k);
-            if (!typedOk(kept, k)) {
+            if (!typedOk(kept, k, at)) {
                 expected = before;
                 refuse = true;
             } else {
@@ -473,7 +484,7 @@ struct Amounts {
             const QString c = clip.trimmed();
             if (c.isEmpty()) {
                 expected = before;
-            } else if (!typedOk(kept, c) || kept.size() + c.size() > AmountField::MaxLength) {
+            } else if (!typedOk(kept, c, at) || kept.size() + c.size() > AmountField::MaxLength) {
                 expected = before;
                 refuse = true;
             } else {
@@ -1143,7 +1154,7 @@ void TestBadInput::amountsStoredExactly_data()
                                                << QStringList{"999999999999999.00", "0.01", "999999999999998.99"};
     QTest::newRow("below zero") << "-99999999999999" << "0.99" << false
                                 << QStringList{"-99999999999999.00", "0.99", "-99999999999999.99"};
-    QTest::newRow("point first, by Enter") << ".5" << "" << true << QStringList{".5", "0.00", "0.00"};
+    QTest::newRow("point first, by Enter") << ".5" << "" << true << QStringList{".5", "0.50", "0.00"};
     QTest::newRow("lone minus settled") << "12" << "-" << true << QStringList{"12.00", "12.00", "0.00"};
 }
 

@@ -7,6 +7,7 @@
 // child answers its message boxes itself and prints what they said.
 #include <QtTest>
 #include <QCryptographicHash>
+#include <QDialog>
 #include <QDirIterator>
 #include <QLockFile>
 #include <QProcess>
@@ -14,6 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include "test_support.h"
+#include "app/modal_stays_up.h"
 #include "app/program.h"
 #include "app/start_up.h"
 #include "data/connection.h"
@@ -113,7 +115,6 @@ int runChild(int argc, char **argv)
 {
     QApplication app(argc, argv);
     testsupport::initApplication();
-    QApplication::setApplicationDisplayName(QStringLiteral("Tallyrue"));
     int status;
     {
         StartUp::Session session;
@@ -152,6 +153,8 @@ private Q_SLOTS:
     void badFiles_data();
     void badFiles();
     void folderNameNotInTheFileNameEncoding();
+    void titlesStandAsGiven();
+    void modalDialogIsNeverMinimised();
 };
 
 // A data folder whose name is not valid in the file-name encoding would be read as
@@ -304,6 +307,37 @@ void TestStartUp::badFiles()
     QVERIFY2(run.boxes[0].contains(path + (file >= 0 ? "\n" : "")), qPrintable(run.boxes[0]));
     QCOMPARE(snapshot(data).keys(), before.keys());
     QCOMPARE(snapshot(data), before);
+}
+
+// The windowing system appends an explicitly set display name to every title: the program
+// sets none, so "新增收入" reads "新增收入" and not "新增收入 — Tallyrue".
+void TestStartUp::titlesStandAsGiven()
+{
+    StartUp::configureApplication(*qApp);
+    QCOMPARE(QApplication::applicationName(), QString("Tallyrue"));
+    // Without a display name of its own the display name follows the name.
+    QApplication::setApplicationName(QStringLiteral("probe"));
+    QCOMPARE(QApplication::applicationDisplayName(), QString("probe"));
+    testsupport::initApplication();
+}
+
+// The window manager's minimise button on a modal dialog puts it straight back.
+void TestStartUp::modalDialogIsNeverMinimised()
+{
+    ModalStaysUp::install();
+    QWidget owner;
+    owner.show();
+    QDialog dialog(&owner);
+    dialog.setModal(true);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    dialog.setWindowState(Qt::WindowMinimized);
+    QVERIFY(!dialog.isMinimized());
+    QVERIFY(dialog.isVisible());
+    QDialog plain;   // a window that is not modal keeps the user's choice
+    plain.show();
+    plain.setWindowState(Qt::WindowMinimized);
+    QVERIFY(plain.isMinimized());
 }
 
 int main(int argc, char **argv)

@@ -4,6 +4,7 @@
 #include <QtTest>
 #include <QDialog>
 #include <QHeaderView>
+#include <QStyle>
 #include <QTimer>
 #include <QWheelEvent>
 #include <functional>
@@ -74,6 +75,23 @@ inline QStringList column(const DataGrid *grid, int col)
     const QAbstractItemModel *m = grid->model();
     for (int r = 0; r < m->rowCount(); ++r)
         out << m->index(r, col).data().toString();
+    return out;
+}
+
+// Every shown cell whose text the grid would cut short ("123456…"), as "row,column".
+inline QStringList elided(DataGrid *grid, const QList<int> &columns)
+{
+    QStringList out;
+    const int margin = grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1;
+    for (int r = 0; r < grid->model()->rowCount(); ++r) {
+        for (int c : columns) {
+            const QModelIndex i = grid->model()->index(r, c);
+            const QString text = i.data().toString();
+            const int room = grid->visualRect(i).width() - 2 * margin;
+            if (grid->fontMetrics().elidedText(text, Qt::ElideRight, room) != text)
+                out << QStringLiteral("%1,%2").arg(r).arg(c);
+        }
+    }
     return out;
 }
 

@@ -108,7 +108,10 @@ private Q_SLOTS:
             widths << p.grid()->columnWidth(c);
         }
         QCOMPARE(titles, TFr_zhangben::plainTitles());
-        QCOMPARE(widths, (QList<int>{50, 50, 75, 118, 160, 70, 70, 70, 70, 70, 72}));
+        // The summary and counterparty columns take the room the page has beyond the others.
+        const QList<int> given{50, 50, 75, 118, 160, 70, 70, 70, 70, 70, 72};
+        for (int c = 0; c < given.size(); ++c)
+            QVERIFY(c == 3 || c == 4 ? widths[c] >= given[c] : widths[c] == given[c]);
         // An income entry leaves the expense cells empty; amounts sit at the right.
         QCOMPARE(column(p.grid(), 5), QStringList{"100.00"});
         QCOMPARE(column(p.grid(), 8), QStringList{""});
@@ -368,6 +371,97 @@ private Q_SLOTS:
         QCOMPARE(expenseShown, 1);
         // Stored texts as stored, also an outstanding amount that is not total - settled.
         QCOMPARE(seen, (QStringList{QString::number(expense), "房租", "房东", "2012- 8-27", "1500", "1000.00", "7.00"}));
+    }
+
+    // The page's work without the mouse: the keys press the buttons they name in the tool
+    // tips, Enter on a row opens its details, Tab leaves the grid.
+    void keyboardPath()
+    {
+        Page p;
+        const int a = p.ledger.addEntry("收入", "2026-12- 1", "一", "甲", "10.00", "10.00", "0.00");
+        const int b = p.ledger.addEntry("收入", "2026-12- 2", "二", "乙", "5.00", "5.00", "0.00");
+        p.show();
+        p.page.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&p.page));
+        Tedit_shouru editIncome(p.ledger.dm.get());
+        p.page.setEntryDialogs(nullptr, nullptr, &editIncome, nullptr);
+        QStringList seen;
+        p.page.setDetailHook([&](const QString &, const QString &key, const QString &) { seen << "detail " + key; });
+        p.page.setPrintHook([&] { seen << "print"; });
+        new AutoCloseWatcher(&editIncome, [&] { seen << "edit " + editIncome.entryNumber(); });
+
+        const struct { const char *button; const char *key; } tips[] = {
+            {"bsSkinSpeedButton5", "F2"}, {"bsSkinSpeedButton6", "Del"}, {"bsSkinSpeedButton7", "Ctrl+F"},
+            {"bsSkinSpeedButton4", "F5"}, {"bsSkinSpeedButton9", "Ctrl+P"}};
+        for (const auto &t : tips) {
+            const QString tip = p.page.findChild<QToolButton *>(t.button)->toolTip();
+            QVERIFY2(tip.endsWith(QStringLiteral("(%1)").arg(QKeySequence(t.key).toString(QKeySequence::NativeText))),
+                     qPrintable(tip));
+        }
+
+        DataGrid *grid = p.grid();
+        grid->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(grid, Qt::Key_Down);
+        QCOMPARE(p.dm().Query_jz_ab->field("bid"), QString::number(a));
+        QTest::keyClick(grid, Qt::Key_Return);
+        QTest::keyClick(grid, Qt::Key_F2);
+        // Back from the editor, as the window manager gives the page the keys again.
+        p.page.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&p.page));
+        QTest::keyClick(grid, Qt::Key_P, Qt::ControlModifier);
+        QCOMPARE(seen.join("|"), QStringList({"detail " + QString::number(a), "edit " + QString::number(a), "print"}).join("|"));
+
+        msg::setNextAnswer(QMessageBox::Cancel);
+        QTest::keyClick(grid, Qt::Key_Delete);
+        QCOMPARE(msg::lastShown().caption, QString("删除确认"));
+        QCOMPARE(p.ledger.entryCount(), 2);
+
+        // Ctrl+F: into the quick search's first box; a search that finds nothing, then F5.
+        QTest::keyClick(grid, Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(p.page.quickSearch()->isVisible());
+        QVERIFY(p.page.quickSearch()->kindBox()->hasFocus());
+        p.searchNothing();
+        QVERIFY(listedBids(grid).isEmpty());
+        grid->setFocus(Qt::OtherFocusReason);
+        QTest::keyClick(grid, Qt::Key_F5);
+        QCOMPARE(listedBids(grid), (QStringList{QString::number(b), QString::number(a)}));
+
+        // Tab and Shift+Tab leave the grid for the page's other controls and come back.
+        grid->setFocus(Qt::OtherFocusReason);
+        QTest::keyClick(grid, Qt::Key_Tab);
+        QVERIFY(QApplication::focusWidget() && QApplication::focusWidget() != grid);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(grid));
+        QTest::keyClick(grid, Qt::Key_Backtab, Qt::ShiftModifier);
+        QVERIFY(QApplication::focusWidget() != grid);
+
+        // The current row shows whether the grid has the focus.
+        const QImage without = grid->viewport()->grab().toImage();
+        grid->setFocus(Qt::TabFocusReason);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(grid));
+        QVERIFY(grid->viewport()->grab().toImage() != without);
+    }
+
+    // Long amounts show whole; the summary and counterparty columns take the room left.
+    void amountsShowWhole()
+    {
+        Page p;
+        p.ledger.addEntry("收入", "2026-12- 1", "一", "甲", "1234567890123.45", "1234567.00", "1234567890123.45");
+        p.ledger.addEntry("支出", "2026-12- 2", "二", "乙", "9999999999999.99", "-9999999.99", "9999999999999.99");
+        p.show();
+        DataGrid *grid = p.grid();
+        const QList<int> amounts{5, 6, 7, 8, 9, 10};
+        QCOMPARE(elided(grid, amounts), QStringList());
+        for (const QSize &size : {QSize(1024, 700), QSize(1366, 740)}) {
+            p.page.resize(size);
+            QCoreApplication::processEvents();
+            int used = 0;
+            for (int c = 0; c < 11; ++c)
+                used += grid->columnWidth(c);
+            QVERIFY2(used >= grid->viewport()->width(), qPrintable(QString::number(used)));
+            QCOMPARE(elided(grid, amounts), QStringList());
+        }
+        QVERIFY(grid->columnWidth(3) > 118 && grid->columnWidth(4) > 160);
     }
 
     void hooksOfOtherWindows()

@@ -266,7 +266,7 @@ private Q_SLOTS:
     }
 
     // Typed blanks are dropped, pasted text is taken as it comes; the list comes back on
-    // the newest book; the page keeps the old name until the next switch.
+    // the newest book; a renamed current book shows its new name on the page at once.
     void rename_data()
     {
         QTest::addColumn<QString>("book");
@@ -308,10 +308,12 @@ private Q_SLOTS:
             QTest::mouseClick(saveButton(&b.rename), Qt::LeftButton);
             renameClosed = !b.rename.isVisible();
         });
+        QString headerName;
         QVERIFY(b.openSwitch([&] {
             b.selectBook(book);
             b.clickSwitcher("bsSkinSpeedButton1");
             QCOMPARE(b.dm().Query_jz_aa->field("aid"), QString("12"));
+            headerName = b.switcher.currentBookName();
         }));
         QVERIFY(renameClosed);
         QCOMPARE(shownKey, book);
@@ -319,9 +321,9 @@ private Q_SLOTS:
         QCOMPARE(b.book(book)["a1"], stored);
         QVERIFY(msg::shown().isEmpty());
         QCOMPARE(b.currentBooks(), QStringList{"1"});
-        // The page goes on showing the name it loaded...
-        QCOMPARE(b.pageName(), QString("默认账本"));
-        // ...until the next switch.
+        // The page and the dialog's header show the name the current book has now.
+        QCOMPARE(b.pageName(), b.book("1")["a1"]);
+        QCOMPARE(headerName, b.book("1")["a1"]);
         b.openSwitch([&] {
             b.selectBook("1");
             b.clickSwitcher("bsSkinButton1");

@@ -150,6 +150,11 @@ private Q_SLOTS:
     void changeAndDeleteRefuseWithoutLines();
     void deleteAsksFirst_data();
     void deleteAsksFirst();
+
+    void clickIntoAmountSelectsAll_data();
+    void clickIntoAmountSelectsAll();
+    void amountInTheDialogsFont_data();
+    void amountInTheDialogsFont();
 };
 
 void TestDetailWindow::windowLayout()
@@ -187,7 +192,11 @@ void TestDetailWindow::windowLayout()
     QCOMPARE(g->model()->columnCount(), 5);
     for (int c = 0; c < 5; ++c) {
         QCOMPARE(g->model()->headerData(c, Qt::Horizontal).toString(), titles[c]);
-        QCOMPARE(g->columnWidth(c), widths[c]);
+        // The summary and remark columns take what room the grid has beyond the others.
+        if (c == 2 || c == 3)
+            QVERIFY(g->columnWidth(c) >= widths[c]);
+        else
+            QCOMPARE(g->columnWidth(c), widths[c]);
     }
     QCOMPARE(column(g, 0), (QStringList{"c", "b", "a"}));
 
@@ -572,6 +581,73 @@ void TestDetailWindow::deleteAsksFirst()
         QCOMPARE(left, (QStringList{a, b, c}));
         QCOMPARE(column(env.grid(), 0), (QStringList{"c", "b", "a"}));
     }
+}
+
+void TestDetailWindow::clickIntoAmountSelectsAll_data()
+{
+    QTest::addColumn<bool>("adding");
+    QTest::newRow("添加明细") << true;
+    QTest::newRow("修改明细") << false;
+}
+
+// The click that brings the focus selects the whole amount: what is typed replaces it.
+void TestDetailWindow::clickIntoAmountSelectsAll()
+{
+    QFETCH(bool, adding);
+    Env env;
+    env.addLine("4", "材料", "7.00");
+    QVERIFY(env.open("4"));
+    DetailDialog *d = adding ? static_cast<DetailDialog *>(&env.add) : &env.change;
+    whenShown(d, [&] {
+        Fields f(d);
+        type(f.category, "运费");
+        type(f.summary, "运输");
+        const QString before = f.amount->text();
+        QTest::mouseClick(f.amount, Qt::LeftButton);
+        QCOMPARE(f.amount->findChild<QLineEdit *>()->selectedText(), before);
+        QTest::keyClicks(f.amount, "0.1");
+        QCOMPARE(f.amount->text(), QString("0.1"));
+        QTest::mouseClick(f.save, Qt::LeftButton);
+        QVERIFY(!d->isVisible());
+    });
+    env.click(adding ? "bsSkinSpeedButton1" : "bsSkinSpeedButton2");
+    const QList<Row> rows = env.stored();
+    QCOMPARE(rows.last()["ua5"], QString("0.10"));
+    QCOMPARE(rows.size(), adding ? 2 : 1);
+}
+
+void TestDetailWindow::amountInTheDialogsFont_data()
+{
+    QTest::addColumn<bool>("adding");
+    QTest::newRow("添加明细") << true;
+    QTest::newRow("修改明细") << false;
+}
+
+// A 15-digit amount shows whole, in the dialog's own size of font (bold), not shrunk to fit.
+void TestDetailWindow::amountInTheDialogsFont()
+{
+    QFETCH(bool, adding);
+    Env env;
+    env.addLine("4", "材料", "7.00");
+    QVERIFY(env.open("4"));
+    DetailDialog *d = adding ? static_cast<DetailDialog *>(&env.add) : &env.change;
+    whenShown(d, [&] {
+        Fields f(d);
+        QTest::mouseClick(f.amount, Qt::LeftButton);
+        QTest::keyClicks(f.amount, "-12345678901234");
+        f.category->setFocus(Qt::TabFocusReason);
+        QCOMPARE(f.amount->text(), QString("-12345678901234.00"));
+        auto *line = f.amount->findChild<QLineEdit *>();
+        QCOMPARE(line->font().pointSizeF(), d->font().pointSizeF());
+        QCOMPARE(line->fontMetrics().height(), QFontMetrics(f.amount->font()).height());
+        QVERIFY(line->font().bold());
+        // Whole: scrolled to the end the first character is still at the left edge.
+        line->end(false);
+        line->repaint();
+        QCOMPARE(line->cursorPositionAt(QPoint(2, line->height() / 2)), 0);
+        QVERIFY(f.amount->geometry().right() < d->width());
+    });
+    env.click(adding ? "bsSkinSpeedButton1" : "bsSkinSpeedButton2");
 }
 
 QTEST_MAIN(TestDetailWindow)

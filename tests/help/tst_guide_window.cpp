@@ -7,6 +7,7 @@
 #include "test_support.h"
 #include "data/data_folder.h"
 #include "help/guide_window.h"
+#include "ui/skin.h"
 
 namespace {
 
@@ -199,6 +200,29 @@ private Q_SLOTS:
         guide.show();
         QCOMPARE(guide.visiblePage(), 1);
         QVERIFY(guide.startupBox()->isVisible());
+    }
+
+    // The pages show the program as it is: the customer-service button of their screenshots
+    // carries the maker's brand, as the status bar's own button does.
+    void pagesShowTheStatusBarsBrand()
+    {
+        Skin::picture(QStringLiteral("status_kefu"));   // the resources are there
+        auto read = [](const QString &name) {
+            QFile f(QStringLiteral(":/pictures/%1.svg").arg(name));
+            return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+        };
+        static const QRegularExpression brand(QStringLiteral("<tspan font-weight=\"bold\">(\\w+)</tspan>客服"));
+        const QRegularExpressionMatch button = brand.match(read(QStringLiteral("status_kefu")));
+        QVERIFY(button.hasMatch());
+        const QString maker = button.captured(1);
+        for (const char *page : {"guide_page1", "guide_page2", "guide_page5"}) {
+            const QString svg = read(QString::fromLatin1(page));
+            QVERIFY2(!svg.isEmpty(), page);
+            const QRegularExpressionMatch m = brand.match(svg);
+            QVERIFY2(m.hasMatch(), page);
+            QCOMPARE(m.captured(1), maker);
+            QVERIFY(!svg.contains(QStringLiteral("Tallyrue客服")));
+        }
     }
 };
 

@@ -116,7 +116,11 @@ void TestAmountField::typing_data()
     QTest::newRow("second minus refused") << "-5-" << "-5" << -5.0 << 1 << 1;
     QTest::newRow("minus not first: taken, not well-formed") << "5-" << "5-" << 5.0 << 1 << 0;
     QTest::newRow("second point refused") << "1.2.3" << "1.23" << 1.23 << 3 << 1;
-    QTest::newRow("point first: taken, not well-formed") << ".5" << ".5" << 0.0 << 0 << 0;
+    // A typed .5 is half a unit: leaving the value at 0 would store another amount.
+    QTest::newRow("point first: the value follows") << ".5" << ".5" << 0.5 << 1 << 0;
+    QTest::newRow("minus point five") << "-.5" << "-.5" << -0.5 << 1 << 0;
+    QTest::newRow("third decimal refused") << "1.2345" << "1.23" << 1.23 << 3 << 2;
+    QTest::newRow("digits after two decimals refused") << "0.00123" << "0.00" << 0.0 << 0 << 3;
     QTest::newRow("minus point is no number") << "-." << "-." << 0.0 << 0 << 0;
     QTest::newRow("letter refused") << "1a2" << "12" << 12.0 << 2 << 1;
     QTest::newRow("blank, plus, comma refused") << " +,7" << "7" << 7.0 << 1 << 3;
@@ -152,7 +156,7 @@ void TestAmountField::focusLossRewrites_data()
     QTest::newRow("no grouping") << "1234.5" << "1234.50" << int(Qt::OtherFocusReason);
     QTest::newRow("negative") << "-3" << "-3.00" << int(Qt::TabFocusReason);
     QTest::newRow("lone minus shows the kept value") << "-" << "0.00" << int(Qt::TabFocusReason);
-    QTest::newRow("rounded to two") << "2.125" << "2.13" << int(Qt::TabFocusReason);
+    QTest::newRow("third decimal refused") << "2.125" << "2.12" << int(Qt::TabFocusReason);
 }
 
 void TestAmountField::focusLossRewrites()

@@ -3,6 +3,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QClipboard>
+#include <QSignalSpy>
 #include <QToolButton>
 
 #include <memory>
@@ -16,6 +18,7 @@
 #include "records/entry_dialog.h"
 #include "ui/date_field.h"
 #include "ui/message_box.h"
+#include "ui/skin.h"
 
 namespace {
 
@@ -138,7 +141,12 @@ class TestEntryDialogs : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase() { testsupport::initApplication(); }
+    void initTestCase()
+    {
+        testsupport::initApplication();
+        // The program's own font and style sheet: the sizes below are the user's.
+        Skin::apply(*qApp);
+    }
 
     void twins_data();
     void twins();
@@ -175,6 +183,13 @@ private Q_SLOTS:
     void editorKeepsKindAndBook_data();
     void editorKeepsKindAndBook();
     void editorRefusesNonNumberTotal();
+
+    void storedCentsAddUp_data();
+    void storedCentsAddUp();
+    void storedMoreDecimalsRounded_data();
+    void storedMoreDecimalsRounded();
+    void clickIntoAmountSelectsAll_data();
+    void clickIntoAmountSelectsAll();
 };
 
 void TestEntryDialogs::twins_data()
@@ -891,3 +906,180 @@ void TestEntryDialogs::editorRefusesNonNumberTotal()
 
 QTEST_MAIN(TestEntryDialogs)
 #include "tst_entry_dialogs.moc"
+
+namespace {
+
+// The amount field's own line edit: where a click at the field's middle lands.
+QLineEdit *input(AmountField *f) { return f->findChild<QLineEdit *>(); }
+
+// A stored amount normalised to two decimals, for exact comparison.
+QString cents(const QString &amount) { return AmountField::difference(amount, QStringLiteral("0")); }
+
+// Opens a new dialog, or an editor on an entry stored with 1.00 / 1.00 / 0.00, as the user
+// finds it; returns the entry's number (empty for a new dialog).
+QString openForTyping(EntryDialog *d, Env &env)
+{
+    const bool income = d->kind() == EntryDialog::Kind::Income;
+    QString bid;
+    if (d->mode() == EntryDialog::Mode::Edit) {
+        bid = env.addEntry(income ? "收入" : "支出", "s", "1.00", "1.00", "0.00");
+        d->loadEntry(bid, "s", "c", "2012- 8-27", "1.00", "1.00", "0.00");
+    } else {
+        d->setBookKey("1");
+    }
+    return bid;
+}
+
+QStringList storedAmounts(Env &env, EntryDialog *d)
+{
+    const auto rows = env.entries();
+    if (rows.size() != 1)
+        return {};
+    const bool income = d->kind() == EntryDialog::Kind::Income;
+    const QStringList columns = income ? QStringList{"b5", "b6", "b7"} : QStringList{"b8", "b9", "b10"};
+    return {rows[0][columns[0]], rows[0][columns[1]], rows[0][columns[2]]};
+}
+
+} // namespace
+
+void TestEntryDialogs::storedCentsAddUp_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("paste");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("total"); // what the file holds
+    const QList<QPair<const char *, const char *>> cases{
+        {"0.125", "0.12"}, {"12.345", "12.34"}, {"2.675", "2.67"}, {"1.005", "1.00"},
+        {"100.005", "100.00"}, {"-2.675", "-2.67"}, {"123456789012.345", "123456789012.34"},
+        {".125", "0.12"}};
+    for (const char *name : {"Tnew_shouru", "Tnew_zhichu", "Tedit_shouru", "Tedit_zhichu"}) {
+        for (const auto &[text, total] : cases) {
+            QTest::addRow("%s, typed %s", name, text) << name << false << text << total;
+            // A paste goes in whole or not at all: the total stays as it was.
+            const char *before = QByteArray(name).startsWith("Tnew") ? "0.00" : "1.00";
+            QTest::addRow("%s, pasted %s", name, text) << name << true << text << before;
+        }
+    }
+}
+
+void TestEntryDialogs::storedCentsAddUp()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, paste);
+    QFETCH(QString, text);
+    QFETCH(QString, total);
+    Env env;
+    auto d = makeDialog(name, &env.dm);
+    openForTyping(d.get(), env);
+    QVERIFY(showActive(d.get()));
+    Fields f(d.get());
+    QSignalSpy refused(f.total, &AmountField::refused);
+
+    QTest::mouseClick(f.total, Qt::LeftButton);
+    QVERIFY(f.total->hasFocus());
+    if (paste) {
+        QGuiApplication::clipboard()->setText(text);
+        QTest::keyClick(f.total, Qt::Key_V, Qt::ControlModifier);
+    } else {
+        QTest::keyClicks(f.total, text);
+    }
+    // The third decimal is refused with the beep, as a second point is.
+    QCOMPARE(refused.size(), 1);
+    QTest::mouseClick(f.summary, Qt::LeftButton);
+    typeText(f.summary, "s");
+    QTest::mouseClick(f.counterparty, Qt::LeftButton);
+    typeText(f.counterparty, "c");
+    QTest::mouseClick(f.save, Qt::LeftButton);
+    QVERIFY(!d->isVisible());
+
+    const QStringList stored = storedAmounts(env, d.get());
+    QCOMPARE(stored.size(), 3);
+    QCOMPARE(stored[0], total);
+    QCOMPARE(cents(stored[1]), cents(total));
+    QCOMPARE(AmountField::difference(stored[0], stored[1]), cents(stored[2]));
+}
+
+void TestEntryDialogs::storedMoreDecimalsRounded_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("written"); // by another tool
+    QTest::addColumn<QStringList>("shown");
+    const QList<QPair<QStringList, QStringList>> cases{
+        {{"2.675", "2.675", "0.00"}, {"2.68", "2.68", "0.00"}},
+        {{"1.005", "1.005", "0"}, {"1.01", "1.01", "0"}},
+        {{"-2.675", "-2.675", "0.00"}, {"-2.68", "-2.68", "0.00"}},
+        {{"0.125", "0.125", "0.000"}, {"0.13", "0.13", "0.00"}},
+        {{"100.005", "100", "0.005"}, {"100.01", "100", "0.01"}},
+        {{"123456789012.345", "123456789012.345", "0.00"}, {"123456789012.35", "123456789012.35", "0.00"}},
+        {{".125", ".125", "0.00"}, {"0.13", "0.13", "0.00"}},
+        {{"9.995", "5", "4.995"}, {"10.00", "5", "5.00"}},
+        {{"-0.004", "-0.004", "0.00"}, {"0.00", "0.00", "0.00"}}};
+    for (const char *name : {"Tedit_shouru", "Tedit_zhichu"})
+        for (const auto &[written, shown] : cases)
+            QTest::addRow("%s, %s", name, qPrintable(written.join(" / "))) << name << written << shown;
+}
+
+void TestEntryDialogs::storedMoreDecimalsRounded()
+{
+    QFETCH(QString, name);
+    QFETCH(QStringList, written);
+    QFETCH(QStringList, shown);
+    Env env;
+    auto d = makeDialog(name, &env.dm);
+    const bool income = d->kind() == EntryDialog::Kind::Income;
+    const QString bid = env.addEntry(income ? "收入" : "支出", "s", written[0], written[1], written[2]);
+    d->loadEntry(bid, "s", "c", "2012- 8-27", written[0], written[1], written[2]);
+    QVERIFY(showActive(d.get()));
+    Fields f(d.get());
+    QCOMPARE(f.amounts(), shown);
+    QTest::mouseClick(f.save, Qt::LeftButton);
+    QVERIFY(!d->isVisible());
+    const QStringList stored = storedAmounts(env, d.get());
+    QCOMPARE(stored, shown);
+    QCOMPARE(AmountField::difference(stored[0], stored[1]), cents(stored[2]));
+}
+
+void TestEntryDialogs::clickIntoAmountSelectsAll_data()
+{
+    QTest::addColumn<QString>("name");
+    for (const char *name : {"Tnew_shouru", "Tnew_zhichu", "Tedit_shouru", "Tedit_zhichu"})
+        QTest::newRow(name) << name;
+}
+
+void TestEntryDialogs::clickIntoAmountSelectsAll()
+{
+    QFETCH(QString, name);
+    Env env;
+    auto d = makeDialog(name, &env.dm);
+    openForTyping(d.get(), env);
+    QVERIFY(showActive(d.get()));
+    Fields f(d.get());
+    typeText(f.summary, "s");
+    typeText(f.counterparty, "c");
+    const QString before = f.total->text();
+
+    // A click brings the focus and selects the whole text: typing replaces it.
+    QTest::mouseClick(f.total, Qt::LeftButton);
+    QCOMPARE(input(f.total)->selectedText(), before);
+    QTest::keyClicks(f.total, "12");
+    QCOMPARE(f.amounts(), QStringList({"12", "12.00", "0.00"}));
+
+    // A second click inside the focused field places the cursor: here after the text.
+    QLineEdit *line = input(f.total);
+    QTest::mouseClick(line, Qt::LeftButton, {}, QPoint(line->width() - 3, line->height() / 2));
+    QVERIFY(!line->hasSelectedText());
+    QCOMPARE(line->cursorPosition(), 2);
+
+    // Tab into the settled amount selects it all too; digits after its two decimals are
+    // refused with the beep, not dropped silently.
+    QTest::keyClick(f.total, Qt::Key_Tab);
+    QCOMPARE(input(f.settled)->selectedText(), QString("12.00"));
+    QTest::keyClick(f.settled, Qt::Key_End);
+    QSignalSpy refused(f.settled, &AmountField::refused);
+    QTest::keyClicks(f.settled, "5");
+    QCOMPARE(refused.size(), 1);
+    QCOMPARE(f.settled->text(), QString("12.00"));
+
+    QTest::mouseClick(f.save, Qt::LeftButton);
+    QCOMPARE(storedAmounts(env, d.get()), QStringList({"12.00", "12.00", "0.00"}));
+}

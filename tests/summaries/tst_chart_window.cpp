@@ -443,6 +443,33 @@ private Q_SLOTS:
         });
     }
 
+    // The value axes span the data with a little room, in the current book and in all books.
+    void axisFollowsData()
+    {
+        Ledger ledger;
+        ledger.addEntry("支出", "2026- 5- 3", "x", "乙", "-12.50", "-12.50", "0.00");
+        BookRefresh::full(*ledger.dm);
+        Tchart w(ledger.dm.get());
+        auto range = [](QChart *c) {
+            for (QAbstractAxis *a : c->axes())
+                if (auto *v = qobject_cast<QValueAxis *>(a))
+                    return QPair<double, double>(v->min(), v->max());
+            return QPair<double, double>(0, 0);
+        };
+        whileOpen(w, [&] {
+            for (int all = 0; all < 2; ++all) {
+                if (all)
+                    clickBox(w.allBooksBox());
+                for (int tab = 0; tab < 2; ++tab) {
+                    showTab(w, tab);
+                    const auto [low, high] = range(tab == 0 ? w.monthChart() : w.expensePartyChart());
+                    QVERIFY2(low <= -12.5 && low >= -20 && high >= 0 && high <= 5,
+                             qPrintable(QStringLiteral("%1 .. %2").arg(low).arg(high)));
+                }
+            }
+        });
+    }
+
     // A sum the engine cannot compute is reported in the error box; the window still opens.
     void failingSumReported()
     {

@@ -4,6 +4,7 @@
 #include <QStyle>
 #include <QToolButton>
 
+#include "ui/message_box.h"
 #include "ui/skin.h"
 #include "test_support.h"
 
@@ -17,6 +18,9 @@ private Q_SLOTS:
     void everyPictureLoads();
     void unknownNameIsNull();
     void styleSheetAppliesStyleClasses();
+    void focusIsMarked_data();
+    void focusIsMarked();
+    void messageBoxTitleHasRoom();
 };
 
 void TestSkin::everyPictureLoads_data()
@@ -103,6 +107,64 @@ void TestSkin::styleSheetAppliesStyleClasses()
     QCOMPARE(nav->iconSize(), QSize(32, 32));
     QCOMPARE(tool->toolButtonStyle(), Qt::ToolButtonTextBesideIcon);
     QCOMPARE(tool->iconSize(), QSize(20, 20));
+}
+
+void TestSkin::focusIsMarked_data()
+{
+    QTest::addColumn<QString>("skin");
+    QTest::addColumn<bool>("autoRaise");
+    QTest::newRow("navigation item") << "navItem" << false;
+    QTest::newRow("navigation section") << "navSection" << false;
+    QTest::newRow("tool bar button") << "tool" << true;
+    QTest::newRow("status bar button") << "flat" << true;
+    QTest::newRow("plain tool button") << "" << false;
+}
+
+// A button with the focus looks different from the same button without it: Tab shows
+// where Space will act.
+void TestSkin::focusIsMarked()
+{
+    QFETCH(QString, skin);
+    QFETCH(bool, autoRaise);
+    Skin::apply(*qApp);
+    QWidget window;
+    auto *button = new QToolButton(&window);
+    if (!skin.isEmpty())
+        button->setProperty("skin", skin);
+    button->setAutoRaise(autoRaise);
+    button->setText(QStringLiteral("账本"));
+    button->setIcon(Skin::icon(QStringLiteral("nav_zhangben")));
+    button->setGeometry(4, 4, 80, 60);
+    auto *other = new QToolButton(&window);
+    other->setGeometry(4, 70, 80, 20);
+    window.resize(100, 100);
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+
+    other->setFocus(Qt::TabFocusReason);
+    const QImage without = button->grab().toImage();
+    button->setFocus(Qt::TabFocusReason);
+    QVERIFY(button->hasFocus());
+    const QImage with = button->grab().toImage();
+    QVERIFY(with != without);
+}
+
+// A short message leaves the title bar room for the whole title and the window's buttons.
+void TestSkin::messageBoxTitleHasRoom()
+{
+    Skin::apply(*qApp);
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Tallyrue"), QStringLiteral("账本名不能是空的"),
+                    QMessageBox::Ok);
+    msg::fitTitle(box);
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    QFont titleFont = box.font();
+    titleFont.setBold(true);
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.25);
+    QVERIFY2(box.width() >= QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) + 150,
+             qPrintable(QString::number(box.width())));
+    box.close();
 }
 
 QTEST_MAIN(TestSkin)
