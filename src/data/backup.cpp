@@ -324,8 +324,16 @@ QList<SetInfo> completeSets(const QString &dataDir)
             continue;
         sets.append({name, path, made, m.captured(2)});
     }
-    std::sort(sets.begin(), sets.end(), [](const SetInfo &a, const SetInfo &b) {
-        return a.made != b.made ? a.made > b.made : a.name > b.name;
+    // Sets of one second (a set of another kind made right after) are told apart by when
+    // their ledger copy was written, to the nanosecond the file system keeps.
+    QHash<QString, QDateTime> written;
+    for (const SetInfo &s : std::as_const(sets))
+        written.insert(s.name, QFileInfo(s.path + QLatin1Char('/') + files.first()).lastModified());
+    std::sort(sets.begin(), sets.end(), [&written](const SetInfo &a, const SetInfo &b) {
+        if (a.made != b.made)
+            return a.made > b.made;
+        const QDateTime wa = written.value(a.name), wb = written.value(b.name);
+        return wa != wb ? wa > wb : a.name > b.name;
     });
     return sets;
 }
