@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <functional>
+#include "data/clock.h"
 #include "data/data_module.h"
 #include "data/private_files.h"
 #include "data/schema.h"
@@ -81,7 +82,7 @@ const QRegularExpression &setNameRx()
 // sets in one second differ by a suffix.
 QString newSetName(const QString &backupDir, const QString &reason)
 {
-    const QString base = QDateTime::currentDateTime().toString(kStampFormat) + QLatin1Char('-') + sanitizedReason(reason);
+    const QString base = Clock::now().toString(kStampFormat) + QLatin1Char('-') + sanitizedReason(reason);
     QString name = base;
     for (int n = 2; QFileInfo::exists(backupDir + QLatin1Char('/') + name)
                     || QFileInfo::exists(backupDir + QLatin1Char('/') + kPartialPrefix + name);
@@ -120,7 +121,7 @@ void removePartials(const QString &backupDir)
 // goes: it must never push out the real ones.
 void prune(const QString &dataDir)
 {
-    const QDateTime now = QDateTime::currentDateTime().addSecs(60);
+    const QDateTime now = Clock::now().addSecs(60);
     QHash<QString, int> kept;
     for (const Backup::SetInfo &s : Backup::completeSets(dataDir)) {
         if (s.made > now)
@@ -276,7 +277,7 @@ QString keepCurrentFiles(const QString &dataDir, const QString &reason, QString 
 
 bool hasSetOfToday(const QString &dataDir)
 {
-    const QDate today = QDate::currentDate();
+    const QDate today = Clock::today();
     const QList<Backup::SetInfo> sets = Backup::completeSets(dataDir);
     return std::any_of(sets.begin(), sets.end(), [&](const Backup::SetInfo &s) { return s.made.date() == today; });
 }

@@ -4,6 +4,7 @@
 #include <memory>
 #include "data/book_cache.h"
 #include "data/book_refresh.h"
+#include "data/clock.h"
 #include "data/data_module.h"
 #include "data/db_error.h"
 #include "data/query.h"
@@ -11,12 +12,6 @@
 namespace RecycleBin {
 
 namespace {
-
-std::function<QDateTime()> &clock()
-{
-    static std::function<QDateTime()> c;
-    return c;
-}
 
 // The items of one file: hs1 kind, hs2 time as shown, hs3 time in ms since the epoch,
 // hs4 book key, hs5 book name, hs6 entries that went with a book, hs7 the original number.
@@ -97,7 +92,7 @@ QString bookName(Connection &ledger, const QString &key)
 // A new item of the file; its number.
 qint64 addItem(Connection &c, const QString &kind, const QString &bookKey, const QString &book, const QString &original)
 {
-    const QDateTime t = now();
+    const QDateTime t = Clock::now();
     c.exec(QStringLiteral("insert into jz_hs (hs1,hs2,hs3,hs4,hs5,hs6,hs7) values (:a,:b,:c,:d,:e,0,:g)"),
            {{QStringLiteral(":a"), kind},
             {QStringLiteral(":b"), shownTime(t)},
@@ -135,10 +130,6 @@ void showLedger(TDataModule2 &dm, bool bookList)
 QString entryKind() { return QStringLiteral("收支记录"); }
 QString bookKind() { return QStringLiteral("账本"); }
 QString detailKind() { return QStringLiteral("明细"); }
-
-void setClock(std::function<QDateTime()> c) { clock() = std::move(c); }
-
-QDateTime now() { return clock() ? clock()() : QDateTime::currentDateTime(); }
 
 void deleteCurrentEntry(TDataModule2 &dm)
 {
@@ -375,7 +366,7 @@ void purge(TDataModule2 &dm, const Item &it)
 
 int removeOlderThan(TDataModule2 &dm, int days)
 {
-    const Params cut{{QStringLiteral(":t"), QString::number(now().addDays(-days).toMSecsSinceEpoch())}};
+    const Params cut{{QStringLiteral(":t"), QString::number(Clock::now().addDays(-days).toMSecsSinceEpoch())}};
     int removed = 0;
     for (const bool detailFile : {false, true}) {
         Connection &c = detailFile ? dm.conn_jz_u : dm.conn_jz_m;

@@ -6,7 +6,6 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
-#include <functional>
 
 class TDataModule2;
 
@@ -16,10 +15,6 @@ namespace RecycleBin {
 QString entryKind();    // "收支记录"
 QString bookKind();     // "账本"
 QString detailKind();   // "明细"
-
-// The time deletes are stamped with and the clean-up measures from; empty: the system clock.
-void setClock(std::function<QDateTime()> clock);
-QDateTime now();
 
 // How long an item stays in the bin.
 constexpr int kKeepDays = 30;

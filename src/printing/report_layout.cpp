@@ -6,6 +6,7 @@
 #include <QTextLayout>
 #include <algorithm>
 #include <cmath>
+#include "data/clock.h"
 #include "data/query.h"
 #include "printing/report_font.h"
 #include "ui/date_field.h"
@@ -97,7 +98,7 @@ ReportLayout::ReportLayout(const ReportProject &project, const Params &params, c
     m_rows = rows ? rows->rowCount() : 0;
     for (const ReportColumn &c : m_project.columns)
         m_fieldIndex << (rows ? rows->fieldIndex(c.field) : -1);
-    m_date = DateField::format(QDate::currentDate());
+    m_date = DateField::format(Clock::today());
 
     // Lines hold Latin and Chinese glyphs: room for the taller of the two fonts.
     QFont chinese(ReportFont::chineseFamily());

@@ -9,6 +9,7 @@
 #include <memory>
 #include "test_support.h"
 #include "data/backup.h"
+#include "data/clock.h"
 #include "data/connection.h"
 #include "data/data_module.h"
 #include "data/query.h"
@@ -89,6 +90,7 @@ class TestBackup : public QObject
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase() { testsupport::initCoreApplication(); }
+    void cleanup() { Clock::reset(); }
 
     // The start-of-day set: the three files as they are, once a day.
     void dailySetHoldsTheThreeFiles()
@@ -99,6 +101,7 @@ private Q_SLOTS:
         dm.conn_jz_f.exec("insert into a1 (z1) values ('短语')");
         dm.conn_jz_u.exec("insert into jz_ua (ua1,ua6) values ('明细','1')");
 
+        Clock::set(QDateTime(QDate(2026, 12, 3), QTime(12, 0, 0)));
         BackupKeeper *keeper = BackupKeeper::of(&dm);
         QCOMPARE(BackupKeeper::of(&dm), keeper);
         QVERIFY(keeper->startDaily(0));
@@ -109,7 +112,7 @@ private Q_SLOTS:
         const QList<Backup::SetInfo> sets = Backup::completeSets(folder.path());
         QCOMPARE(sets.size(), 1);
         QCOMPARE(sets[0].path, r.set);
-        QVERIFY2(sets[0].name.startsWith(QDate::currentDate().toString("yyyyMMdd") + "-"), qPrintable(sets[0].name));
+        QVERIFY2(sets[0].name.startsWith(QString("20261203") + "-"), qPrintable(sets[0].name));
         QCOMPARE(QDir(r.set).entryList(QDir::Files, QDir::Name), QStringList({"qel_jz_f.dll", "qel_jz_m.dll", "qel_jz_u.dll"}));
         QCOMPARE(folderNames(folder.path()), QStringList{sets[0].name});   // nothing half-written left
         QCOMPARE(entries(r.set), 3);
@@ -227,12 +230,13 @@ private Q_SLOTS:
         fakeSet(folder.path(), "20200102-000000-before-restore");
         for (int day = 1; day <= 9; ++day)
             fakeSet(folder.path(), QString("202002%1-080000-start").arg(day, 2, 10, QChar('0')));
+        Clock::set(QDateTime(QDate(2026, 12, 3), QTime(12, 0, 0)));
         TDataModule2 dm(folder.path());
         BackupKeeper *keeper = BackupKeeper::of(&dm);
         QVERIFY(keeper->startDaily(0));
         const BackupKeeper::Result r = waitFor(keeper);
         QVERIFY2(r.ok, qPrintable(r.error));
-        QVERIFY2(QFileInfo(r.set).fileName().startsWith(QDate::currentDate().toString("yyyyMMdd") + "-"), qPrintable(r.set));
+        QVERIFY2(QFileInfo(r.set).fileName().startsWith(QString("20261203") + "-"), qPrintable(r.set));
         QVERIFY(!keeper->startDaily(0));   // today has its set
         for (int i = 0; i < 3; ++i)
             QVERIFY(keeper->makeNow(BackupKeeper::dailyReason()).ok);

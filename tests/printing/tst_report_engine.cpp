@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include "../books/book_fixture.h"
+#include "data/clock.h"
 #include "pdf_text.h"
 #include "printing/output_choice.h"
 #include "printing/report_engine.h"
@@ -79,6 +80,7 @@ private Q_SLOTS:
         QVERIFY2(!pdf::tool("pdftotext").isEmpty(), "the tests read PDFs back with poppler-utils");
     }
     void init() { msg::clearShown(); }
+    void cleanup() { Clock::reset(); }
 
     void projectMistakesNameTheirLine_data()
     {
@@ -371,6 +373,7 @@ private Q_SLOTS:
         QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"old.pdf"});
 
         int pages = 0;
+        Clock::set(QDateTime(QDate(2026, 12, 3), QTime(12, 0, 0)));
         QVERIFY(report::writePdf(file, sr, {{"zbm", "家庭 的支出汇总"}}, &rows, nullptr, &pages));
         QVERIFY(old.open(QIODevice::ReadOnly));
         QVERIFY(old.read(5) == "%PDF-");
@@ -379,7 +382,7 @@ private Q_SLOTS:
         QCOMPARE(QFileInfo(file).permissions() & (QFile::ReadOther | QFile::ReadGroup), QFile::ReadGroup);
 
         // Every page carries the title, the date printed, the column titles and its number.
-        const QString date = "打印日期: " + DateField::format(QDate::currentDate());
+        const QString date = "打印日期: " + DateField::format(QDate(2026, 12, 3));
         QStringList listed;
         for (int page = 1; page <= pages; ++page) {
             const QString text = pdf::text(file, page);

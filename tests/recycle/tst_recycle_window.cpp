@@ -10,6 +10,7 @@
 #include "../app/program_fixture.h"
 #include "../books/book_fixture.h"
 #include "books/switch_dialog.h"
+#include "data/clock.h"
 #include "data/recycle_bin.h"
 #include "details/detail_window.h"
 #include "recycle/recycle_window.h"
@@ -140,7 +141,7 @@ class TestRecycleWindow : public QObject
 private Q_SLOTS:
     void initTestCase() { testsupport::initApplication(); }
     void init() { msg::clearShown(); }
-    void cleanup() { RecycleBin::setClock({}); }
+    void cleanup() { Clock::reset(); }
 
     // The item sits in its own section below "系 统"; the window is made when first opened,
     // modal and resizable, and the bar is off while the program is locked.
@@ -193,7 +194,7 @@ private Q_SLOTS:
         const QString before = programfixture::fingerprint(r.dm());
         const QStringList totalsBefore = totals(r.book());
 
-        RecycleBin::setClock([] { return QDateTime(QDate(2026, 12, 3), QTime(9, 5, 7)); });
+        Clock::set(QDateTime(QDate(2026, 12, 3), QTime(9, 5, 7)));
         selectEntry(r, bid);
         r.book()->findChild<QToolButton *>("bsSkinSpeedButton6")->click();
         QCOMPARE(msg::lastShown().caption, QString("删除确认"));
@@ -348,10 +349,10 @@ private Q_SLOTS:
         QVERIFY(r.start());
         showBookPage(r);
         const QStringList entriesBefore = rows(r.dm().conn_jz_m, "select * from jz_ab order by bid");
-        RecycleBin::setClock([] { return QDateTime(QDate(2026, 12, 1), QTime(8, 0, 0)); });
+        Clock::set(QDateTime(QDate(2026, 12, 1), QTime(8, 0, 0)));
         selectEntry(r, first);
         r.book()->findChild<QToolButton *>("bsSkinSpeedButton6")->click();
-        RecycleBin::setClock([] { return QDateTime(QDate(2026, 12, 2), QTime(8, 0, 0)); });
+        Clock::set(QDateTime(QDate(2026, 12, 2), QTime(8, 0, 0)));
         deleteBook(r, "2");
         openBin(r, [&](Thuishou *bin) {
             QCOMPARE(binRow(bin, 0).value(0), QString("账本"));
@@ -387,15 +388,15 @@ private Q_SLOTS:
             BookRefresh::full(dm);
             // Deleted 31 days, 29 days and 31 days (a line) before the next start.
             for (int days : {0, 2}) {
-                RecycleBin::setClock([t0, days] { return t0.addDays(days); });
+                Clock::set(t0.addDays(days));
                 RecycleBin::deleteCurrentEntry(dm);
             }
-            RecycleBin::setClock([t0] { return t0; });
+            Clock::set(t0);
             dm.Query_jz_ua->reopen();
             RecycleBin::deleteCurrentDetail(dm);
             QCOMPARE(RecycleBin::items(dm).size(), 3);
         }
-        RecycleBin::setClock([t0] { return t0.addDays(31); });
+        Clock::set(t0.addDays(31));
         Program p(folder.path());
         QCOMPARE(RecycleBin::items(*p.data()).size(), 3);
         p.show();
