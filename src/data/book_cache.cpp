@@ -5,117 +5,13 @@
 #include <cstring>
 #include <malloc.h>
 #include "data/data_module.h"
+#include "data/engine_like.h"
+#include "data/engine_scalar.h"
 
 namespace {
 
 const char kBookSql[] = "select * from jz_ab where b14 = :key order by bid desc";
 const char kRowSql[] = "select * from jz_ab where bid = :bid and b14 = :key";
-
-// ---- LIKE, character for character as the engine matches it ----
-
-const unsigned char kTrans1[] = {
-    0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0a, 0x0b, 0x0c, 0x0d, 0x0e, 0x0f,
-    0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17, 0x18, 0x19, 0x1a, 0x1b, 0x1c, 0x1d, 0x1e, 0x1f,
-    0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0a, 0x0b, 0x0c, 0x0d, 0x0e, 0x0f,
-    0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x00, 0x01, 0x02, 0x03, 0x00, 0x01, 0x00, 0x00,
-};
-
-// A text runs to its end or to its first zero byte, whichever comes first.
-struct Text {
-    const unsigned char *p;
-    const unsigned char *end;
-    unsigned char peek() const { return p < end ? *p : 0; }
-};
-
-// One character; a malformed sequence reads as U+FFFD, as in the engine.
-uint32_t readChar(Text &t)
-{
-    if (t.p >= t.end) {
-        ++t.p;
-        return 0;
-    }
-    uint32_t c = *t.p++;
-    if (c >= 0xc0) {
-        c = kTrans1[c - 0xc0];
-        while (t.p < t.end && (*t.p & 0xc0) == 0x80)
-            c = (c << 6) + (0x3f & *t.p++);
-        if (c < 0x80 || (c & 0xFFFFF800u) == 0xD800 || (c & 0xFFFFFFFEu) == 0xFFFE)
-            c = 0xFFFD;
-    }
-    return c;
-}
-
-uint32_t lowerAscii(uint32_t c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
-uint32_t upperAscii(uint32_t c) { return c >= 'a' && c <= 'z' ? c - 32 : c; }
-
-// The engine's LIKE with "%", "_", the escape '\' and ASCII-only case folding, step for
-// step as the engine walks pattern and text (a character after "%" below 0x81 is looked
-// for byte by byte).
-bool likeMatch(Text pat, Text str)
-{
-    const uint32_t matchAll = '%', matchOne = '_', escape = '\\';
-    const unsigned char *escaped = nullptr;
-    uint32_t c, c2;
-    while ((c = readChar(pat)) != 0) {
-        if (c == matchAll) {
-            while ((c = readChar(pat)) == matchAll || c == matchOne) {
-                if (c == matchOne && readChar(str) == 0)
-                    return false;
-            }
-            if (c == 0)
-                return true;
-            if (c == escape) {
-                c = readChar(pat);
-                if (c == 0)
-                    return false;
-            }
-            if (c <= 0x80) {
-                const uint32_t cx = upperAscii(c);
-                c = lowerAscii(c);
-                while ((c2 = str.peek()) != 0) {
-                    ++str.p;
-                    if (c2 != c && c2 != cx)
-                        continue;
-                    if (likeMatch(pat, str))
-                        return true;
-                }
-            } else {
-                while ((c2 = readChar(str)) != 0) {
-                    if (c2 != c)
-                        continue;
-                    if (likeMatch(pat, str))
-                        return true;
-                }
-            }
-            return false;
-        }
-        if (c == escape) {
-            c = readChar(pat);
-            if (c == 0)
-                return false;
-            escaped = pat.p;
-        }
-        c2 = readChar(str);
-        if (c == c2)
-            continue;
-        if (c < 0x80 && c2 < 0x80 && lowerAscii(c) == lowerAscii(c2))
-            continue;
-        if (c == matchOne && pat.p != escaped && c2 != 0)
-            continue;
-        return false;
-    }
-    return str.peek() == 0;
-}
-
-long long pragmaValue(sqlite3 *db, const char *sql)
-{
-    sqlite3_stmt *st = nullptr;
-    long long v = -1;
-    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
-        v = sqlite3_column_int64(st, 0);
-    sqlite3_finalize(st);
-    return v;
-}
 
 void connectionClosed(void *flag)
 {
@@ -256,8 +152,8 @@ BookCache::Stamp BookCache::stamp() const
         return s;
     s.db = db;
     s.changes = sqlite3_total_changes(db);
-    s.dataVersion = pragmaValue(db, "PRAGMA data_version");
-    s.schema = pragmaValue(db, "PRAGMA schema_version");
+    s.dataVersion = engineScalar(db, "PRAGMA data_version");
+    s.schema = engineScalar(db, "PRAGMA schema_version");
     return s;
 }
 
@@ -352,7 +248,7 @@ bool BookCache::search(const QList<Like> &likes, std::vector<int> &out) const
         columns.push_back(col);
         patterns.push_back(like.second.toUtf8());
     }
-    std::vector<Text> pat(static_cast<size_t>(n));
+    std::vector<EngineLike::Text> pat(static_cast<size_t>(n));
     for (size_t i = 0; i < size_t(n); ++i) {
         const auto *p = reinterpret_cast<const unsigned char *>(patterns[i].constData());
         pat[i] = {p, p + patterns[i].size()};
@@ -369,7 +265,7 @@ bool BookCache::search(const QList<Like> &likes, std::vector<int> &out) const
             }
             const QByteArrayView b = s.bytes(row, col);
             const auto *p = reinterpret_cast<const unsigned char *>(b.data());
-            keep = likeMatch(pat[i], {p, p + b.size()});
+            keep = EngineLike::match(pat[i], {p, p + b.size()});
         }
         if (keep)
             out.push_back(row);

@@ -8,6 +8,7 @@
 #include "data/connection.h"
 #include "data/data_module.h"
 #include "data/db_error.h"
+#include "data/engine_scalar.h"
 #include "data/schema.h"
 
 namespace {
@@ -15,15 +16,6 @@ namespace {
 // About what one pass reads within a tenth of a second on a slow machine.
 qint64 g_inlineLimit = 20000;
 
-long long pragmaValue(sqlite3 *db, const char *sql)
-{
-    sqlite3_stmt *st = nullptr;
-    long long v = -1;
-    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
-        v = sqlite3_column_int64(st, 0);
-    sqlite3_finalize(st);
-    return v;
-}
 
 } // namespace
 
@@ -66,8 +58,8 @@ CounterpartyReader::Stamp CounterpartyReader::stamp() const
         return s;
     s.db = db;
     s.changes = sqlite3_total_changes(db);
-    s.dataVersion = pragmaValue(db, "PRAGMA data_version");
-    s.schema = pragmaValue(db, "PRAGMA schema_version");
+    s.dataVersion = engineScalar(db, "PRAGMA data_version");
+    s.schema = engineScalar(db, "PRAGMA schema_version");
     // Inside a transaction the file may yet change back: nothing read now is proven.
     if (!sqlite3_get_autocommit(db))
         s.changes = -2;
@@ -78,7 +70,7 @@ bool CounterpartyReader::large() const
 {
     sqlite3 *db = m_dm.conn_jz_m.handle();
     // Entry numbers are never reused: the highest bounds how many there are, from the index.
-    return db && pragmaValue(db, "select coalesce(max(bid), 0) from jz_ab") > g_inlineLimit;
+    return db && engineScalar(db, "select coalesce(max(bid), 0) from jz_ab") > g_inlineLimit;
 }
 
 void CounterpartyReader::requestSummary(const QString &bookKey, const QDate &cutoff)
